@@ -1,0 +1,65 @@
+#!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Builds the Debian package from the build tree, installs it with apt-get, runs
+# the end-to-end test against the installed /usr/bin/quilloro and removes the
+# package again. This is the only check of the program as a user gets it:
+# started through the /usr/bin link, reading the media from /usr/lib/quilloro/IMG.
+# Usage: deb_e2e.sh <build-dir> <source-dir>
+# Exits 77 (skipped) when not root or when a quilloro package is already installed.
+set -euo pipefail
+build=$(realpath "${1:?usage: deb_e2e.sh <build-dir> <source-dir>}")
+source=$(realpath "${2:?usage: deb_e2e.sh <build-dir> <source-dir>}")
+e2e=$source/tests/e2e/e2e.sh
+
+if (($(id -u) != 0)); then
+    echo "SKIP: installing a package needs root"
+    exit 77
+fi
+if [[ $(dpkg-query -W -f='${db:Status-Status}' quilloro 2>/dev/null) == installed ]]; then
+    echo "SKIP: a quilloro package is installed already; this test would replace and remove it"
+    exit 77
+fi
+if [[ ! -f $e2e ]]; then
+    echo "FAIL: the end-to-end test $e2e is missing"
+    exit 1
+fi
+
+out=$(mktemp -d)
+installed=0
+cleanup() {
+    if ((installed)); then
+        apt-get remove -y -o DPkg::Lock::Timeout=300 quilloro >/dev/null || echo "WARNING: could not remove quilloro"
+    fi
+    rm -rf "$out"
+}
+trap cleanup EXIT
+
+(cd "$build" && cpack -G DEB -B "$out" >"$out/cpack.log") || { cat "$out/cpack.log"; exit 1; }
+debs=("$out"/quilloro_*.deb)
+if ((${#debs[@]} != 1)) || [[ ! -f ${debs[0]} ]]; then
+    echo "FAIL: cpack made no single quilloro_*.deb"
+    cat "$out/cpack.log"
+    exit 1
+fi
+deb=${debs[0]}
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# The libraries the executable links to come from dpkg-shlibdeps; the xcb
+# platform plugin and the fonts are loaded at run time and listed by hand.
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for package in libqt6core6 libqt6gui6 libqt6widgets6 libpulse0 libsndfile1 qt6-qpa-plugins fonts-liberation; do
+    [[ ", $depends," == *", $package"[\ ,]* ]] || fail "Depends lacks $package"
+done
+[[ $(dpkg-deb -f "$deb" Section) == education ]] || fail "Section is not education"
+
+apt-get install -y -o DPkg::Lock::Timeout=300 "$deb"
+installed=1
+
+[[ $(readlink -f /usr/bin/quilloro) == /usr/lib/quilloro/quilloro ]] \
+    || fail "/usr/bin/quilloro resolves to '$(readlink -f /usr/bin/quilloro)'"
+((failures == 0)) || exit 1
+
+bash "$e2e" /usr/bin/quilloro

@@ -1,0 +1,64 @@
+#!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs the build tree into a scratch prefix and checks what the installed
+# program needs to run: bin/quilloro reaches the executable through a relative
+# link (so the program, resolving /proc/self/exe, looks in lib/quilloro/IMG),
+# IMG holds the whole media pack and the icon is there in both sizes.
+# Usage: install_layout.sh <build-dir>
+set -euo pipefail
+build=${1:?usage: install_layout.sh <build-dir>}
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+cmake --install "$build" --prefix "$root/usr" >/dev/null
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+link=$root/usr/bin/quilloro
+exe=$root/usr/lib/quilloro/quilloro
+if [[ ! -L $link ]]; then
+    fail "bin/quilloro is not a symbolic link"
+elif [[ $(readlink "$link") != ../lib/quilloro/quilloro ]]; then
+    fail "bin/quilloro points to '$(readlink "$link")', not the relative ../lib/quilloro/quilloro"
+elif [[ $(readlink -f "$link") != "$(readlink -f "$exe")" ]]; then
+    fail "bin/quilloro resolves to '$(readlink -f "$link")'"
+fi
+if [[ ! -f $exe || ! -x $exe ]]; then
+    fail "lib/quilloro/quilloro is not an executable file"
+elif [[ $(head -c 4 "$exe" | od -An -c | tr -d ' ') != '177ELF' ]]; then
+    fail "lib/quilloro/quilloro is not an ELF executable"
+fi
+
+# Exactly the 72 files the program opens: key + .wav / key + .jpg for 0-9, a-z.
+img=$root/usr/lib/quilloro/IMG
+declare -A expected=()
+for key in {0..9} {a..z}; do
+    expected[$key.wav]=1
+    expected[$key.jpg]=1
+done
+missing=()
+for name in "${!expected[@]}"; do
+    [[ -s $img/$name ]] || missing+=("$name")
+done
+if ((${#missing[@]})); then
+    fail "IMG lacks ${#missing[@]} of 72 media files: $(printf '%s\n' "${missing[@]}" | sort | tr '\n' ' ')"
+fi
+if [[ -d $img ]]; then
+    while IFS= read -r -d '' file; do
+        name=${file##*/}
+        [[ -n ${expected[$name]:-} ]] || fail "IMG holds a file the program never reads: $name"
+    done < <(find "$img" -mindepth 1 -print0)
+fi
+
+for size in 48 256; do
+    icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/io.github.quilloro.Quilloro.png
+    if [[ ! -f $icon ]]; then
+        fail "no ${size}x${size} icon installed"
+    elif [[ $(identify -format '%m %wx%h' "$icon") != "PNG ${size}x${size}" ]]; then
+        fail "the ${size}x${size} icon is $(identify -format '%m %wx%h' "$icon")"
+    fi
+done
+
+((failures == 0)) && echo "install layout OK"
+exit $((failures > 0))
