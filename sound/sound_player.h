@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// A decoded recording, mixed down to mono 16-bit samples.
+struct Clip {
+    int sampleRate = 0;
+    std::vector<std::int16_t> samples;
+};
+
+// Longest stretch of a recording that is kept; anything beyond is cut, so a
+// header that claims gigabytes of sound cannot take the memory with it.
+inline constexpr int MaxClipSeconds = 30;
+
+// Reads a sound file (WAV and the other formats libsndfile knows). Returns
+// nullptr for anything that cannot be played: missing, unreadable, damaged,
+// empty, or in an encoding the library does not decode.
+std::shared_ptr<const Clip> decodeClip(const QString &path);
+
+// Plays one recording at a time in the background. play() returns at once and
+// never reports: any failure, the sound server's absence included, is
+// silence. A new play() cuts the recording still playing. Recordings are
+// decoded on first use and kept, so the next press of the same key starts at
+// once. The connection to the sound server is made in the background and
+// made again on the next play() after the server went away.
+class SoundPlayer
+{
+public:
+    SoundPlayer();
+    ~SoundPlayer();
+
+    SoundPlayer(const SoundPlayer &) = delete;
+    SoundPlayer &operator=(const SoundPlayer &) = delete;
+
+    void play(const QString &path);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};

@@ -1,0 +1,266 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "main_window.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStyleHints>
+
+namespace {
+
+// The window is laid out in logical pixels on a fixed grid, as drawn.
+constexpr QSize ClientSize(517, 554);
+constexpr QRect Label1Geometry(8, -24, 475, 551);
+constexpr QRect Text1Geometry(312, 487, 4, 10);
+constexpr QRect Picture1Geometry(8, 296, 65, 73);
+
+const QString Title = QStringLiteral("Quilloro");
+const QString Credit = QStringLiteral("numeri e lettere per i più piccoli, un progetto libero");
+
+// Decoding a picture may take at most this much memory: the media folder is
+// just files, and a damaged or hostile one must not exhaust the machine.
+constexpr int PictureAllocationLimitMB = 64;
+
+// The drawing surface under the controls: it gives the client area its size,
+// and nothing lays the controls out again when the window is resized.
+class Surface : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override { return ClientSize; }
+};
+
+QString pictureErrorReason(const QString &path, QImageReader::ImageReaderError error)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        return QStringLiteral("Il file non esiste.");
+    if (!file.isFile() || !file.isReadable())
+        return QStringLiteral("Il file non si può leggere.");
+    switch (error) {
+    case QImageReader::UnsupportedFormatError:
+        return QStringLiteral("Il file non contiene un'immagine riconosciuta.");
+    case QImageReader::InvalidDataError:
+        return QStringLiteral("L'immagine è danneggiata o troppo grande.");
+    case QImageReader::DeviceError:
+    case QImageReader::FileNotFoundError:
+        return QStringLiteral("Il file non si può leggere.");
+    case QImageReader::UnknownError:
+        break;
+    }
+    return QStringLiteral("Errore sconosciuto.");
+}
+
+} // namespace
+
+Form1::Form1(QWidget *parent)
+    : QMainWindow(parent)
+{
+    QImageReader::setAllocationLimit(PictureAllocationLimitMB);
+    // The key box is never seen; a blinking caret would only wake the
+    // program up twice a second for nothing.
+    QGuiApplication::styleHints()->setCursorFlashTime(0);
+
+    setWindowTitle(Title + QLatin1String(" - ") + Credit);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quilloro-48.png")));
+    createControls();
+    createMenus();
+
+    // Not adjustSize(): it would cap the window at two thirds of a small screen.
+    resize(sizeHint());
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    auto *surface = new Surface(this);
+    const QColor ground = palette().color(QPalette::WindowText);
+    QPalette surfacePalette = surface->palette();
+    surfacePalette.setColor(QPalette::Window, ground);
+    surface->setPalette(surfacePalette);
+    surface->setAutoFillBackground(true);
+    surface->setCursor(QCursor(QPixmap(QStringLiteral(":/icons/pointer-32.png")), 0, 0));
+    setCentralWidget(surface);
+
+    m_label1 = new QLabel(QStringLiteral("Premi un tasto  numerico o alfabetico"), surface);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setGeometry(Label1Geometry);
+    m_label1->setTextFormat(Qt::PlainText);
+    m_label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_label1->setWordWrap(true);
+    QFont labelFont(QStringLiteral("Arial"), 72, QFont::Bold);
+    m_label1->setFont(labelFont);
+    QPalette labelPalette = m_label1->palette();
+    labelPalette.setColor(QPalette::WindowText, QColor(0, 255, 255));
+    labelPalette.setColor(QPalette::Window, ground);
+    m_label1->setPalette(labelPalette);
+    m_label1->setAutoFillBackground(true);
+
+    m_text1 = new QLineEdit(QStringLiteral("Text1"), surface);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setGeometry(Text1Geometry);
+    m_text1->setFrame(false);
+    m_text1->setFont(QFont(QStringLiteral("MS Serif"), 6, QFont::Normal));
+    QPalette textPalette = m_text1->palette();
+    for (const auto role : {QPalette::Base, QPalette::Text, QPalette::Window, QPalette::Highlight,
+                            QPalette::HighlightedText, QPalette::PlaceholderText}) {
+        textPalette.setColor(role, Qt::black);
+    }
+    m_text1->setPalette(textPalette);
+    // Nothing reads what piles up in the key box; a bound keeps an hour of
+    // key mashing from making every key press slower than the one before.
+    m_text1->setMaxLength(64);
+    m_text1->setContextMenuPolicy(Qt::NoContextMenu);
+    m_text1->installEventFilter(this);
+
+    m_picture1 = new QLabel(surface);
+    m_picture1->setObjectName(QStringLiteral("Picture1"));
+    m_picture1->setGeometry(Picture1Geometry);
+    m_picture1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_picture1->setLineWidth(1);
+    m_picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette picturePalette = m_picture1->palette();
+    picturePalette.setColor(QPalette::Window, palette().color(QPalette::Base));
+    picturePalette.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
+    m_picture1->setPalette(picturePalette);
+    m_picture1->setAutoFillBackground(true);
+    m_picture1->setFocusPolicy(Qt::StrongFocus);
+    m_picture1->setCursor(Qt::ArrowCursor);
+    m_picture1->hide();
+
+    setTabOrder(m_text1, m_picture1);
+    m_text1->setFocus();
+}
+
+void Form1::createMenus()
+{
+    // The menu bar only carries credits and a hint; none of its items does anything.
+    QMenu *ist = menuBar()->addMenu(QStringLiteral("Progetto Quilloro"));
+    ist->setObjectName(QStringLiteral("ist"));
+    ist->addAction(QStringLiteral("© 2026 gli autori di Quilloro, licenza GPL 3 o successiva"))
+        ->setObjectName(QStringLiteral("copy"));
+    ist->addAction(QStringLiteral("Scritto dalla squadra di Quilloro"))->setObjectName(QStringLiteral("by"));
+    menuBar()->addAction(QStringLiteral("Per uscire dal programma premi il tasto esc"))
+        ->setObjectName(QStringLiteral("Esc"));
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_text1)
+        return QMainWindow::eventFilter(watched, event);
+    if (m_ending)
+        return event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod;
+
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        // Tab moves the focus, and Delete is an editing key, not a character.
+        const bool navigation = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab
+            || key->key() == Qt::Key_Delete;
+        if (!navigation && !key->text().isEmpty()) {
+            keyPress(key->text());
+            // The key then goes on to the key box as ordinary input, unless
+            // the lesson has ended.
+            return m_ending;
+        }
+    } else if (event->type() == QEvent::InputMethod) {
+        const auto *input = static_cast<QInputMethodEvent *>(event);
+        if (!input->commitString().isEmpty()) {
+            keyPress(input->commitString());
+            return m_ending;
+        }
+    }
+    return false;
+}
+
+void Form1::keyPress(const QString &text)
+{
+    // Composed input may bring several characters at once: each is one key.
+    for (const char32_t code : text.toUcs4()) {
+        if (m_ending)
+            return;
+        Text1_KeyPress(code, *this, *this);
+    }
+}
+
+void Form1::setLabelFontSize(float points)
+{
+    QFont font = m_label1->font();
+    font.setPointSizeF(points);
+    m_label1->setFont(font);
+}
+
+void Form1::focusKeyBox()
+{
+    m_text1->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::setLabelCaption(const QString &caption)
+{
+    m_label1->setText(caption);
+}
+
+void Form1::setPictureVisible(bool visible)
+{
+    m_picture1->setVisible(visible);
+}
+
+bool Form1::loadPicture(const QString &path, QString &reason)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        reason = pictureErrorReason(path, reader.error());
+        return false;
+    }
+    // The box takes the size of each picture, so the whole picture is seen.
+    const int frame = 2 * m_picture1->frameWidth();
+    m_picture1->setPixmap(QPixmap::fromImage(image));
+    m_picture1->resize(image.size() / image.devicePixelRatio() + QSize(frame, frame));
+    return true;
+}
+
+QString Form1::programFolder() const
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+void Form1::showMessage(const QString &text, const QString &title, MessageIcon icon)
+{
+    QMessageBox::Icon boxIcon = QMessageBox::Warning;
+    switch (icon) {
+    case MessageIcon::Exclamation:
+        boxIcon = QMessageBox::Warning;
+        break;
+    case MessageIcon::Question:
+        boxIcon = QMessageBox::Question;
+        break;
+    case MessageIcon::Critical:
+        boxIcon = QMessageBox::Critical;
+        break;
+    }
+    QMessageBox box(boxIcon, title, text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void Form1::endProgram()
+{
+    m_ending = true;
+    QCoreApplication::exit(0);
+}
+
+void Form1::suona(const QString &path)
+{
+    m_sound.play(path);
+}
