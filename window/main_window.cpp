@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QScreen>
 #include <QStyleHints>
 
@@ -35,6 +36,22 @@ class Surface : public QWidget
 public:
     using QWidget::QWidget;
     QSize sizeHint() const override { return ClientSize; }
+};
+
+// The key box: an ordinary line edit that only ever paints its black ground.
+// Qt draws the text caret by inverting what is under it, which would show a
+// white bar on the black window however the colours are set.
+class KeyBox : public QLineEdit
+{
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().color(QPalette::Base));
+    }
 };
 
 QString pictureErrorReason(const QString &path, QImageReader::ImageReaderError error)
@@ -106,16 +123,14 @@ void Form1::createControls()
     m_label1->setPalette(labelPalette);
     m_label1->setAutoFillBackground(true);
 
-    m_text1 = new QLineEdit(QStringLiteral("Text1"), surface);
+    m_text1 = new KeyBox(QStringLiteral("Text1"), surface);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setGeometry(Text1Geometry);
     m_text1->setFrame(false);
     m_text1->setFont(QFont(QStringLiteral("MS Serif"), 6, QFont::Normal));
     QPalette textPalette = m_text1->palette();
-    for (const auto role : {QPalette::Base, QPalette::Text, QPalette::Window, QPalette::Highlight,
-                            QPalette::HighlightedText, QPalette::PlaceholderText}) {
-        textPalette.setColor(role, Qt::black);
-    }
+    textPalette.setColor(QPalette::Base, Qt::black);
+    textPalette.setColor(QPalette::Text, Qt::black);
     m_text1->setPalette(textPalette);
     // Nothing reads what piles up in the key box; a bound keeps an hour of
     // key mashing from making every key press slower than the one before.

@@ -1,0 +1,383 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "main_window.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryFile>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Box {
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Answers every message box that opens while it lives, keeping what it showed.
+class BoxAnswerer
+{
+public:
+    BoxAnswerer()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxes << Box{box->text(), box->windowTitle(), box->icon()};
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        m_timer.start(5);
+    }
+    QList<Box> boxes;
+
+private:
+    QTimer m_timer;
+};
+
+QString imgDir()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/IMG");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray jpeg(QSize size, QColor colour, const char *format = "JPG")
+{
+    // A gradient, so that most of the file is picture data and not headers.
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixelColor(x, y, QColor::fromHsv((colour.hue() + x + y) % 360, 255, 255));
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+// A small, valid JPEG whose frame header claims 40000 x 40000 pixels.
+QByteArray decompressionBomb()
+{
+    QByteArray bytes = jpeg(QSize(16, 16), Qt::red);
+    const int sof = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+    bytes[sof + 5] = char(40000 >> 8);
+    bytes[sof + 6] = char(40000 & 0xFF);
+    bytes[sof + 7] = char(40000 >> 8);
+    bytes[sof + 8] = char(40000 & 0xFF);
+    return bytes;
+}
+
+long peakMemoryKB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void typeText(QWidget *widget, const QString &text)
+{
+    QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, text, Qt::NoModifier);
+}
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void startState_data();
+    void startState();
+    void menuBar();
+    void keyBoxIsNeverSeen();
+    void recognizedKey();
+    void otherKeys_data();
+    void otherKeys();
+    void damagedPictures_data();
+    void damagedPictures();
+    void composedInput();
+    void focusOnPicture();
+    void resizeKeepsLayout();
+    void escapeEndsTheProgram();
+
+private:
+    std::unique_ptr<Form1> m_form;
+};
+
+void TestForm1::initTestCase()
+{
+    QVERIFY(QDir().mkpath(imgDir()));
+    writeFile(imgDir() + u"/a.jpg"_s, jpeg(QSize(120, 90), Qt::red));
+    writeFile(imgDir() + u"/b.jpg"_s, jpeg(QSize(200, 150), Qt::blue));
+}
+
+void TestForm1::cleanupTestCase()
+{
+    QDir(imgDir()).removeRecursively();
+}
+
+void TestForm1::init()
+{
+    m_form = std::make_unique<Form1>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+}
+
+void TestForm1::cleanup()
+{
+    m_form.reset();
+}
+
+void TestForm1::startState_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<bool>("visible");
+
+    QTest::newRow("Label1") << "Label1" << QRect(8, -24, 475, 551) << true;
+    QTest::newRow("Text1") << "Text1" << QRect(312, 487, 4, 10) << true;
+    QTest::newRow("Picture1") << "Picture1" << QRect(8, 296, 65, 73) << false;
+}
+
+void TestForm1::startState()
+{
+    QFETCH(QString, control);
+    QFETCH(QRect, geometry);
+    QFETCH(bool, visible);
+
+    auto *widget = m_form->findChild<QWidget *>(control);
+    QVERIFY(widget);
+    QCOMPARE(widget->geometry(), geometry);
+    QCOMPARE(widget->isVisible(), visible);
+
+    QVERIFY(m_form->windowTitle().startsWith(u"Quilloro - "_s));
+    QCOMPARE(m_form->centralWidget()->size(), QSize(517, 554));
+    QCOMPARE(QApplication::focusWidget(), m_form->text1());
+
+    const QLabel *label = m_form->label1();
+    QCOMPARE(label->text(), u"Premi un tasto  numerico o alfabetico"_s);
+    QCOMPARE(label->font().family(), u"Arial"_s);
+    QCOMPARE(label->font().pointSize(), 72);
+    QVERIFY(label->font().bold());
+    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 255, 255));
+    QCOMPARE(label->palette().color(QPalette::Window), m_form->palette().color(QPalette::WindowText));
+    QVERIFY(label->wordWrap());
+    QCOMPARE(label->alignment(), Qt::AlignHCenter | Qt::AlignTop);
+    QCOMPARE(m_form->text1()->text(), u"Text1"_s);
+}
+
+void TestForm1::menuBar()
+{
+    const QList<QAction *> top = m_form->menuBar()->actions();
+    QCOMPARE(top.size(), 2);
+    QVERIFY(top.at(0)->menu());
+    QCOMPARE(top.at(0)->menu()->objectName(), u"ist"_s);
+    QStringList entries;
+    for (const QAction *action : top.at(0)->menu()->actions())
+        entries << action->objectName();
+    QCOMPARE(entries, QStringList({"copy", "by"}));
+    QCOMPARE(top.at(1)->objectName(), u"Esc"_s);
+    QCOMPARE(top.at(1)->text(), u"Per uscire dal programma premi il tasto esc"_s);
+
+    // Choosing an item does nothing: the window stays as it was.
+    for (QAction *action : {top.at(1), top.at(0)->menu()->actions().at(0), top.at(0)->menu()->actions().at(1)})
+        action->trigger();
+    QCOMPARE(m_form->label1()->text(), u"Premi un tasto  numerico o alfabetico"_s);
+    QVERIFY(m_form->isVisible());
+}
+
+void TestForm1::keyBoxIsNeverSeen()
+{
+    // With the focus in it, the caret and text of the key box still draw
+    // nothing but black, on the black ground.
+    typeText(m_form->text1(), QStringLiteral("b"));
+    const QImage image = m_form->text1()->grab().toImage();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            QCOMPARE(QColor(image.pixel(x, y)), QColor(Qt::black));
+    }
+}
+
+void TestForm1::recognizedKey()
+{
+    BoxAnswerer answerer;
+    typeText(m_form->text1(), QStringLiteral("a"));
+    QCOMPARE(m_form->label1()->text(), u"a"_s);
+    QCOMPARE(m_form->label1()->font().pointSize(), 216);
+    QVERIFY(m_form->picture1()->isVisible());
+    // The box takes the picture's size plus its one-pixel border.
+    QCOMPARE(m_form->picture1()->geometry(), QRect(8, 296, 122, 92));
+    QCOMPARE(m_form->picture1()->pixmap().toImage().pixelColor(0, 0).hue() / 10, 0);
+
+    typeText(m_form->text1(), QStringLiteral("b"));
+    QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
+    QVERIFY(answerer.boxes.isEmpty());
+    QCOMPARE(QApplication::focusWidget(), m_form->text1());
+}
+
+void TestForm1::otherKeys_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("upper case") << "A";
+    QTest::newRow("e grave") << u"è"_s;
+    QTest::newRow("space") << " ";
+    QTest::newRow("less than") << "<";
+    QTest::newRow("enter") << "\r";
+    QTest::newRow("backspace") << "\b";
+}
+
+void TestForm1::otherKeys()
+{
+    QFETCH(QString, text);
+
+    BoxAnswerer answerer;
+    typeText(m_form->text1(), QStringLiteral("a"));
+    typeText(m_form->text1(), text);
+    QCOMPARE(m_form->label1()->text(), text);
+    QVERIFY(!m_form->picture1()->isVisible());
+    QCOMPARE(answerer.boxes.size(), 1);
+    QCOMPARE(answerer.boxes.at(0).text, u"Premi un altro tasto"_s);
+    QCOMPARE(answerer.boxes.at(0).title, u"Fai attenzione, non hai premuto un tasto alfanumerico"_s);
+    QCOMPARE(answerer.boxes.at(0).icon, QMessageBox::Question);
+
+    // Keys that are no characters never reach the lesson.
+    QTest::keyClick(m_form->text1(), Qt::Key_Left);
+    QTest::keyClick(m_form->text1(), Qt::Key_Shift);
+    QTest::keyClick(m_form->text1(), Qt::Key_Delete);
+    QCOMPARE(answerer.boxes.size(), 1);
+    QCOMPARE(m_form->label1()->text(), text);
+}
+
+void TestForm1::damagedPictures_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty with missing == true: no file at all
+    QTest::addColumn<bool>("missing");
+    QTest::addColumn<QString>("reason");     // empty: the picture shows
+
+    const QByteArray good = jpeg(QSize(160, 160), Qt::green);
+    QTest::newRow("missing") << QByteArray() << true << "Il file non esiste.";
+    QTest::newRow("zero bytes") << QByteArray() << false << "Il file non contiene un'immagine riconosciuta.";
+    QTest::newRow("truncated") << good.left(good.size() / 2) << false << "";
+    QTest::newRow("header only") << good.left(300) << false << "L'immagine è danneggiata o troppo grande.";
+    QTest::newRow("not an image") << QByteArray("RIFF but not at all a picture, just words") << false
+                                  << "Il file non contiene un'immagine riconosciuta.";
+    QTest::newRow("decompression bomb") << decompressionBomb() << false << "L'immagine è danneggiata o troppo grande.";
+    QTest::newRow("png under a jpg name") << jpeg(QSize(64, 64), Qt::green, "PNG") << false << "";
+}
+
+void TestForm1::damagedPictures()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, missing);
+    QFETCH(QString, reason);
+
+    const QString path = imgDir() + u"/z.jpg"_s;
+    QFile::remove(path);
+    if (!missing)
+        writeFile(path, content);
+
+    BoxAnswerer answerer;
+    typeText(m_form->text1(), QStringLiteral("a"));
+    const long memoryBefore = peakMemoryKB();
+    typeText(m_form->text1(), QStringLiteral("z"));
+    QVERIFY2(peakMemoryKB() - memoryBefore < 100 * 1024, "decoding a picture took more than 100 MB");
+
+    QCOMPARE(m_form->label1()->text(), u"z"_s);
+    if (reason.isEmpty()) {
+        // A partly damaged JPEG still decodes into a picture: show what there is.
+        QVERIFY(m_form->picture1()->isVisible());
+        QVERIFY(answerer.boxes.isEmpty());
+    } else {
+        QVERIFY(!m_form->picture1()->isVisible());
+        QCOMPARE(answerer.boxes.size(), 1);
+        QCOMPARE(answerer.boxes.at(0).icon, QMessageBox::Critical);
+        QVERIFY2(answerer.boxes.at(0).text.contains(QDir::toNativeSeparators(path)), qPrintable(answerer.boxes.at(0).text));
+        QVERIFY2(answerer.boxes.at(0).text.endsWith(reason), qPrintable(answerer.boxes.at(0).text));
+    }
+
+    // The lesson carries on with the next key.
+    typeText(m_form->text1(), QStringLiteral("b"));
+    QVERIFY(m_form->picture1()->isVisible());
+    QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
+    QFile::remove(path);
+}
+
+void TestForm1::composedInput()
+{
+    BoxAnswerer answerer;
+    QInputMethodEvent event;
+    event.setCommitString(QStringLiteral("ab"));
+    QApplication::sendEvent(m_form->text1(), &event);
+    QCOMPARE(m_form->label1()->text(), u"b"_s);
+    QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
+    QVERIFY(answerer.boxes.isEmpty());
+}
+
+void TestForm1::focusOnPicture()
+{
+    typeText(m_form->text1(), QStringLiteral("a"));
+    QTest::keyClick(m_form->text1(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), m_form->picture1());
+
+    // While the picture has the focus, keys do nothing; Tab brings it back.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::NoModifier);
+    QCOMPARE(m_form->label1()->text(), u"a"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), m_form->text1());
+    typeText(m_form->text1(), QStringLiteral("b"));
+    QCOMPARE(m_form->label1()->text(), u"b"_s);
+}
+
+void TestForm1::resizeKeepsLayout()
+{
+    typeText(m_form->text1(), QStringLiteral("a"));
+    const QRect label = m_form->label1()->geometry();
+    const QRect picture = m_form->picture1()->geometry();
+    m_form->resize(900, 300);
+    QTRY_COMPARE(m_form->width(), 900);
+    QCOMPARE(m_form->label1()->geometry(), label);
+    QCOMPARE(m_form->picture1()->geometry(), picture);
+}
+
+void TestForm1::escapeEndsTheProgram()
+{
+    BoxAnswerer answerer;
+    QTimer::singleShot(0, this, [this] {
+        QTest::keyClick(m_form->text1(), Qt::Key_Escape);
+        // After the farewell no key reaches the lesson any more.
+        typeText(m_form->text1(), QStringLiteral("b"));
+    });
+    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(answerer.boxes.size(), 1);
+    QCOMPARE(answerer.boxes.at(0).text, u"Ciao alla prossima"_s);
+    QCOMPARE(answerer.boxes.at(0).title, u"A presto da Ferlandi"_s);
+    QCOMPARE(answerer.boxes.at(0).icon, QMessageBox::Warning);
+    QCOMPARE(m_form->label1()->font().pointSize(), 216);
+    QCOMPARE(m_form->label1()->text(), u"Premi un tasto  numerico o alfabetico"_s);
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "key_handler.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// Records every call the key lesson makes, in order, as one readable line each.
+class FakeWindow : public WindowOperations, public SoundOperations
+{
+public:
+    QStringList calls;
+    QString folder = QStringLiteral("/opt/quilloro");
+    bool pictureLoads = true;
+
+    void setLabelFontSize(float points) override { calls << QStringLiteral("font %1").arg(points); }
+    void focusKeyBox() override { calls << QStringLiteral("focus"); }
+    void setLabelCaption(const QString &caption) override { calls << u"caption "_s + caption; }
+    void setPictureVisible(bool visible) override { calls << (visible ? u"show"_s : u"hide"_s); }
+    bool loadPicture(const QString &path, QString &reason) override
+    {
+        calls << u"load "_s + path;
+        if (!pictureLoads)
+            reason = QStringLiteral("Il file non esiste.");
+        return pictureLoads;
+    }
+    QString programFolder() const override { return folder; }
+    void showMessage(const QString &text, const QString &title, MessageIcon icon) override
+    {
+        calls << QStringLiteral("box %1 | %2 | %3").arg(text, title).arg(int(icon));
+    }
+    void endProgram() override { calls << QStringLiteral("end"); }
+    void suona(const QString &path) override { calls << u"suona "_s + path; }
+};
+
+class TestKeyHandler : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void callSequence_data();
+    void callSequence();
+    void recognition_data();
+    void recognition();
+    void mediaPaths_data();
+    void mediaPaths();
+};
+
+void TestKeyHandler::callSequence_data()
+{
+    QTest::addColumn<uint>("code");
+    QTest::addColumn<bool>("pictureLoads");
+    QTest::addColumn<QStringList>("expected");
+
+    const QString question = QStringLiteral("box Premi un altro tasto | Fai attenzione, non hai premuto un tasto alfanumerico | %1")
+                                 .arg(int(MessageIcon::Question));
+    QTest::newRow("recognized letter")
+        << uint('b') << true
+        << QStringList{"font 216", "focus", "hide", "caption b", "suona /opt/quilloro/IMG/b.wav", "show",
+                       "load /opt/quilloro/IMG/b.jpg"};
+    QTest::newRow("escape") << 27u << true
+                            << QStringList{"font 216", "focus",
+                                           QStringLiteral("box Ciao alla prossima | A presto da Ferlandi | %1")
+                                               .arg(int(MessageIcon::Exclamation)),
+                                           "end"};
+    QTest::newRow("upper case") << uint('A') << true
+                                << QStringList{"font 216", "focus", "hide", "caption A", question};
+    QTest::newRow("accented") << 0xE8u << true
+                              << QStringList{"font 216", "focus", "hide", u"caption è"_s, question};
+    // The recording has started before the picture fails; the previous
+    // key's picture must not stay up beside the new character.
+    QTest::newRow("picture fails")
+        << uint('7') << false
+        << QStringList{"font 216", "focus", "hide", "caption 7", "suona /opt/quilloro/IMG/7.wav", "show",
+                       "load /opt/quilloro/IMG/7.jpg", "hide",
+                       QStringLiteral("box Non riesco a mostrare l'immagine\n/opt/quilloro/IMG/7.jpg\n\nIl file non esiste. | "
+                                      "Immagine non disponibile | %1")
+                           .arg(int(MessageIcon::Critical))};
+}
+
+void TestKeyHandler::callSequence()
+{
+    QFETCH(uint, code);
+    QFETCH(bool, pictureLoads);
+    QFETCH(QStringList, expected);
+
+    FakeWindow window;
+    window.pictureLoads = pictureLoads;
+    Text1_KeyPress(code, window, window);
+    QCOMPARE(window.calls, expected);
+}
+
+void TestKeyHandler::recognition_data()
+{
+    QTest::addColumn<uint>("code");
+    QTest::addColumn<bool>("recognized");
+
+    const QString all = QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyz");
+    for (const QChar c : all)
+        QTest::newRow(qPrintable(QString(c))) << uint(c.unicode()) << true;
+
+    const QList<QPair<const char *, uint>> nearMisses = {
+        {"A", 'A'}, {"Z", 'Z'}, {"space", ' '}, {"full stop", '.'}, {"slash", '/'}, {"less than", '<'},
+        {"enter", 13}, {"backspace", 8}, {"ctrl-a", 1}, {"nul", 0}, {"a grave", 0xE0}, {"e grave", 0xE8},
+        {"e acute", 0xE9}, {"i grave", 0xEC}, {"o grave", 0xF2}, {"u grave", 0xF9}, {"superscript 2", 0xB2},
+        {"fullwidth a", 0xFF41}, {"arabic-indic 1", 0x0661}, {"emoji", 0x1F600},
+    };
+    for (const auto &[name, code] : nearMisses)
+        QTest::newRow(name) << code << false;
+}
+
+void TestKeyHandler::recognition()
+{
+    QFETCH(uint, code);
+    QFETCH(bool, recognized);
+
+    FakeWindow window;
+    Text1_KeyPress(code, window, window);
+    const bool played = window.calls.filter(QStringLiteral("suona ")).size() == 1;
+    const bool answered = window.calls.filter(QStringLiteral("box Premi un altro tasto")).size() == 1;
+    QCOMPARE(played, recognized);
+    QCOMPARE(answered, !recognized);
+    // Whatever the key, the label shows exactly its character.
+    QCOMPARE(window.calls.at(3), u"caption "_s + QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1));
+}
+
+void TestKeyHandler::mediaPaths_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("wav");
+
+    QTest::newRow("ordinary") << "/usr/lib/quilloro" << "/usr/lib/quilloro/IMG/q.wav";
+    // The folder is used as given: a root that keeps its separator gives two in a row.
+    QTest::newRow("root") << "/" << "//IMG/q.wav";
+    QTest::newRow("spaces and accents") << u"/home/a b/perché"_s << u"/home/a b/perché/IMG/q.wav"_s;
+}
+
+void TestKeyHandler::mediaPaths()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, wav);
+
+    FakeWindow window;
+    window.folder = folder;
+    Text1_KeyPress('q', window, window);
+    QCOMPARE(window.calls.at(4), u"suona "_s + wav);
+    QCOMPARE(window.calls.at(6), u"load "_s + wav.chopped(4) + u".jpg"_s);
+}
+
+QTEST_APPLESS_MAIN(TestKeyHandler)
+#include "tst_key_handler.moc"
