@@ -170,7 +170,11 @@ void SoundPlayer::Private::createStream()
     pa_buffer_attr attributes{};
     attributes.maxlength = uint32_t(-1);
     attributes.tlength = uint32_t(pa_usec_to_bytes(TargetLatencyUsec, &spec));
-    attributes.prebuf = 0; // start the instant the first bytes arrive
+    // The server's default prebuffer: start() always writes more than that at
+    // once, so playback starts at once, and a drain is still reported. (With
+    // no prebuffer the server never reports the stream drained, and it would
+    // stay uncorked, waking the sound server for ever.)
+    attributes.prebuf = uint32_t(-1);
     attributes.minreq = uint32_t(-1);
     attributes.fragsize = uint32_t(-1);
     // Corked from the start and whenever quiet: a corked stream costs the

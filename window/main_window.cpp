@@ -267,6 +267,9 @@ void Form1::showMessage(const QString &text, const QString &title, MessageIcon i
     QMessageBox box(boxIcon, title, text, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+    // Take the keyboard back from the closed box ourselves: without a window
+    // manager to do it (a kiosk session), keys would otherwise go nowhere.
+    activateWindow();
 }
 
 void Form1::endProgram()

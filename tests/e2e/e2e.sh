@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Runs the real program under Xvfb with a PulseAudio null sink and drives it
+# with xdotool as a child would: the window, a letter with its picture and
+# its recording, ten presses of one key, a key that is not a letter, Escape.
+#
+#   e2e.sh PROGRAM            the program as installed, with its own IMG beside it
+#   e2e.sh PROGRAM --fixture  a copy of the program beside a small test IMG
+set -euo pipefail
+here=$(dirname "$(readlink -f "$0")")
+source "$here/session.sh"
+
+program=$(readlink -f "$1")
+fixture=${2:-}
+passed=0 failed=0
+check() { # check NAME COMMAND...
+    if "${@:2}"; then passed=$((passed + 1)); echo "ok:   $1"
+    else failed=$((failed + 1)); echo "FAIL: $1"; fi
+}
+above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+
+if [ "$fixture" = --fixture ]; then
+    # Every key gets a short tone and a red picture; the copy finds them
+    # beside itself as it would its real media.
+    mkdir -p "$session_dir/app/IMG"
+    cp "$program" "$session_dir/app/quilloro"
+    program="$session_dir/app/quilloro"
+    sox -n -r 22050 -c 1 -b 16 "$session_dir/tone.wav" synth 0.25 sine 660 vol 0.5
+    convert -size 120x90 xc:red "$session_dir/red.jpg"
+    for key in 0 1 2 3 4 5 6 7 8 9 a b c d e f g h i j k l m n o p q r s t u v w x y z; do
+        cp "$session_dir/tone.wav" "$session_dir/app/IMG/$key.wav"
+        cp "$session_dir/red.jpg" "$session_dir/app/IMG/$key.jpg"
+    done
+fi
+
+start_display
+start_sound
+
+"$program" 2>"$session_dir/stderr" &
+app=$!
+session_pids+=($app)
+
+win=$(window_named '^Quilloro - ') || { echo "FAIL: the window never appeared"; exit 1; }
+xdotool windowfocus --sync "$win"
+height=$(xwininfo -id "$win" | awk '/Height:/ { print $2 }')
+width=$(xwininfo -id "$win" | awk '/Width:/ { print $2 }')
+top=$((height - 554)) # the menu bar sits above the 554-pixel client area
+check "window is 517 pixels wide" test "$width" -eq 517
+check "menu bar above the client area" test "$top" -gt 10 -a "$top" -lt 60
+check "no picture before a key" test "$(window_mean "$win" 50 50 20 $((top + 310)))" = 0
+
+record_start "$session_dir/a.raw"
+xdotool key a
+sleep 0.6
+record_stop
+check "a shows its picture" above "$(window_mean "$win" 50 50 20 $((top + 310)))" 0.2
+check "a plays its recording" above "$(rms_of "$session_dir/a.raw")" 0.02
+
+if [ "$fixture" = --fixture ]; then
+    # Each press is recorded on its own, after the previous tone has ended,
+    # so every one of the ten must be heard by itself.
+    heard=0
+    for i in $(seq 10); do
+        record_start "$session_dir/press$i.raw"
+        xdotool key b
+        sleep 0.4
+        record_stop
+        above "$(rms_of "$session_dir/press$i.raw")" 0.02 && heard=$((heard + 1))
+    done
+    check "ten presses of b give ten recordings ($heard heard)" test "$heard" -eq 10
+fi
+
+xdotool key shift+a
+box=$(window_named '^Fai attenzione, non hai premuto un tasto alfanumerico$') || box=
+check "A opens the box for other keys" test -n "$box"
+if [ -n "$box" ]; then
+    xdotool windowfocus --sync "$box" key Return
+    sleep 0.3
+    check "the box closes with Return" test -z "$(xdotool search --onlyvisible --name '^Fai attenzione' 2>/dev/null)"
+    check "the window has the keyboard again" test "$(xdotool getwindowfocus)" = "$win"
+fi
+
+xdotool key Escape
+box=$(window_named '^A presto da Ferlandi$') || box=
+check "Escape opens the farewell box" test -n "$box"
+[ -n "$box" ] && xdotool windowfocus --sync "$box" key Return
+status=timeout
+for i in $(seq 100); do
+    if ! kill -0 "$app" 2>/dev/null; then
+        wait "$app" && status=0 || status=$?
+        break
+    fi
+    sleep 0.05
+done
+check "the program ends with status 0 after the farewell (got $status)" test "$status" = 0
+check "nothing on standard error" test ! -s "$session_dir/stderr"
+[ -s "$session_dir/stderr" ] && sed 's/^/stderr: /' "$session_dir/stderr"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

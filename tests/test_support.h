@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Fixtures shared by the window tests: media files made on the spot, and a
+// hand that answers message boxes.
+#pragma once
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtEndian>
+
+namespace TestSupport {
+
+struct Box {
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Answers every message box that opens while it lives, keeping what it showed.
+class BoxAnswerer
+{
+public:
+    BoxAnswerer()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxes << Box{box->text(), box->windowTitle(), box->icon()};
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        m_timer.start(1);
+    }
+    QList<Box> boxes;
+
+private:
+    QTimer m_timer;
+};
+
+// The media folder the program reads: IMG beside the running executable.
+inline QString imgDir()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/IMG");
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// A picture whose top-left pixel has the given hue; a gradient, so that most
+// of the file is picture data and not headers.
+inline QByteArray picture(QSize size, int hue, const char *format = "JPG")
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixelColor(x, y, QColor::fromHsv((hue + (x + y) / 8) % 360, 255, 255));
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+// A 16-bit mono PCM WAV of a constant level.
+inline QByteArray recording(int samples, qint16 level = 1000, quint32 rate = 22050)
+{
+    QByteArray data(samples * 2, 0);
+    for (int i = 0; i < samples; ++i)
+        qToLittleEndian(level, data.data() + 2 * i);
+    auto le32 = [](quint32 v) { QByteArray b(4, 0); qToLittleEndian(v, b.data()); return b; };
+    auto le16 = [](quint16 v) { QByteArray b(2, 0); qToLittleEndian(v, b.data()); return b; };
+    return "RIFF" + le32(36 + quint32(data.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(rate)
+        + le32(rate * 2) + le16(2) + le16(16) + "data" + le32(quint32(data.size())) + data;
+}
+
+} // namespace TestSupport
