@@ -10,12 +10,19 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <chrono>
 
 std::shared_ptr<const Clip> decodeClip(const QString &path)
 {
+    // Opened here and handed over as a descriptor: libsndfile keeps file
+    // names in a fixed-size buffer and fails on a long program folder.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
     SF_INFO info{};
-    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    // On failure too, libsndfile has closed the descriptor it was given.
+    SNDFILE *file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
     if (!file)
         return nullptr;
 

@@ -59,8 +59,8 @@ private slots:
     void recognizedKey();
     void otherKeys_data();
     void otherKeys();
-    void damagedPictures_data();
-    void damagedPictures();
+    void damagedMedia_data();
+    void damagedMedia();
     void composedInput();
     void focusOnPicture();
     void resizeKeepsLayout();
@@ -213,41 +213,60 @@ void TestForm1::otherKeys()
     QCOMPARE(m_form->label1()->text(), text);
 }
 
-void TestForm1::damagedPictures_data()
+void TestForm1::damagedMedia_data()
 {
-    QTest::addColumn<QByteArray>("content"); // empty with missing == true: no file at all
-    QTest::addColumn<bool>("missing");
-    QTest::addColumn<QString>("reason");     // empty: the picture shows
+    QTest::addColumn<QString>("file");       // which of the key's two files is damaged
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("missing");       // no file at all
+    QTest::addColumn<QString>("reason");     // the error box's last line; empty: the picture shows
 
     const QByteArray good = picture(QSize(160, 160), 120);
-    QTest::newRow("missing") << QByteArray() << true << "Il file non esiste.";
-    QTest::newRow("zero bytes") << QByteArray() << false << "Il file non contiene un'immagine riconosciuta.";
     // Cut halfway through the picture data, after the start-of-scan marker.
     const qsizetype scan = good.indexOf(QByteArray("\xFF\xDA", 2));
-    QTest::newRow("truncated") << good.left((scan + good.size()) / 2) << false << "";
-    QTest::newRow("header only") << good.left(300) << false << "L'immagine è danneggiata o troppo grande.";
-    QTest::newRow("not an image") << QByteArray("RIFF but not at all a picture, just words") << false
-                                  << "Il file non contiene un'immagine riconosciuta.";
-    QTest::newRow("decompression bomb") << decompressionBomb() << false << "L'immagine è danneggiata o troppo grande.";
-    QTest::newRow("png under a jpg name") << picture(QSize(64, 64), 120, "PNG") << false << "";
+    QTest::newRow("picture missing") << "jpg" << QByteArray() << true << "Il file non esiste.";
+    QTest::newRow("picture zero bytes") << "jpg" << QByteArray() << false << "Il file non contiene un'immagine riconosciuta.";
+    QTest::newRow("picture truncated") << "jpg" << good.left((scan + good.size()) / 2) << false << "";
+    QTest::newRow("picture header only") << "jpg" << good.left(300) << false << "L'immagine è danneggiata o troppo grande.";
+    QTest::newRow("picture not an image") << "jpg" << QByteArray("just words, no picture") << false
+                                          << "Il file non contiene un'immagine riconosciuta.";
+    QTest::newRow("decompression bomb") << "jpg" << decompressionBomb() << false << "L'immagine è danneggiata o troppo grande.";
+    QTest::newRow("png under a jpg name") << "jpg" << picture(QSize(64, 64), 120, "PNG") << false << "";
+
+    // A damaged recording is silence: the picture still shows, nothing is said.
+    const QByteArray wav = recording(22050);
+    QByteArray unknownEncoding = wav;
+    qToLittleEndian(quint16(0x1234), unknownEncoding.data() + 20);
+    QByteArray claimsGigabytes = wav;
+    qToLittleEndian(quint32(0xFFFFFF00), claimsGigabytes.data() + 40);
+    QTest::newRow("recording missing") << "wav" << QByteArray() << true << "";
+    QTest::newRow("recording zero bytes") << "wav" << QByteArray() << false << "";
+    QTest::newRow("recording truncated header") << "wav" << wav.left(20) << false << "";
+    QTest::newRow("recording truncated data") << "wav" << wav.left(1000) << false << "";
+    QTest::newRow("recording not a wav") << "wav" << good << false << "";
+    QTest::newRow("recording unknown encoding") << "wav" << unknownEncoding << false << "";
+    QTest::newRow("recording claims gigabytes") << "wav" << claimsGigabytes << false << "";
 }
 
-void TestForm1::damagedPictures()
+void TestForm1::damagedMedia()
 {
+    QFETCH(QString, file);
     QFETCH(QByteArray, content);
     QFETCH(bool, missing);
     QFETCH(QString, reason);
 
-    const QString path = imgDir() + u"/z.jpg"_s;
-    QFile::remove(path);
+    const QString picturePath = imgDir() + u"/z.jpg"_s;
+    const QString damagedPath = imgDir() + u"/z."_s + file;
+    QVERIFY(writeFile(picturePath, picture(QSize(60, 60), 60)));
+    QVERIFY(writeFile(imgDir() + u"/z.wav"_s, recording(2205)));
+    QFile::remove(damagedPath);
     if (!missing)
-        QVERIFY(writeFile(path, content));
+        QVERIFY(writeFile(damagedPath, content));
 
     BoxAnswerer answerer;
-    typeText(m_form->text1(), QStringLiteral("a"));
+    typeText(m_form->text1(), u"a"_s);
     const long memoryBefore = peakMemoryKB();
-    typeText(m_form->text1(), QStringLiteral("z"));
-    QVERIFY2(peakMemoryKB() - memoryBefore < 100 * 1024, "decoding a picture took more than 100 MB");
+    typeText(m_form->text1(), u"z"_s);
+    QVERIFY2(peakMemoryKB() - memoryBefore < 100 * 1024, "a damaged file took more than 100 MB");
 
     QCOMPARE(m_form->label1()->text(), u"z"_s);
     if (reason.isEmpty()) {
@@ -258,15 +277,16 @@ void TestForm1::damagedPictures()
         QVERIFY(!m_form->picture1()->isVisible());
         QCOMPARE(answerer.boxes.size(), 1);
         QCOMPARE(answerer.boxes.at(0).icon, QMessageBox::Critical);
-        QVERIFY2(answerer.boxes.at(0).text.contains(QDir::toNativeSeparators(path)), qPrintable(answerer.boxes.at(0).text));
+        QVERIFY2(answerer.boxes.at(0).text.contains(picturePath), qPrintable(answerer.boxes.at(0).text));
         QVERIFY2(answerer.boxes.at(0).text.endsWith(reason), qPrintable(answerer.boxes.at(0).text));
     }
 
     // The lesson carries on with the next key.
-    typeText(m_form->text1(), QStringLiteral("b"));
+    typeText(m_form->text1(), u"b"_s);
     QVERIFY(m_form->picture1()->isVisible());
     QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
-    QFile::remove(path);
+    QFile::remove(picturePath);
+    QFile::remove(imgDir() + u"/z.wav"_s);
 }
 
 void TestForm1::composedInput()

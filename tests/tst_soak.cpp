@@ -91,7 +91,13 @@ void TestSoak::tenThousandKeys()
     QCoreApplication::processEvents();
     const long memoryAt10000 = residentKB();
     qInfo("resident memory: %ld KB after 100 keys, %ld KB after 10000 keys", memoryAt100, memoryAt10000);
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer holds freed memory back to catch late uses of it, so
+    // resident memory says nothing here; LeakSanitizer checks at exit instead.
+    Q_UNUSED(memoryAt10000)
+#else
     QVERIFY2(memoryAt10000 - memoryAt100 < 5 * 1024, "memory grew by more than 5 MB");
+#endif
 
     QVERIFY(!answerer.boxes.isEmpty());
     QVERIFY(!QApplication::activeModalWidget());

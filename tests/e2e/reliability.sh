@@ -1,0 +1,182 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The real program where things go wrong around it: no display, an odd
+# program folder reached through a link, a missing or unreadable media folder,
+# damaged files, and a sound server that is not there, goes away and comes back.
+#
+#   reliability.sh PROGRAM
+set -euo pipefail
+here=$(dirname "$(readlink -f "$0")")
+source "$here/session.sh"
+
+program=$(readlink -f "$1")
+passed=0 failed=0
+check() { # check NAME COMMAND...
+    if "${@:2}"; then passed=$((passed + 1)); echo "ok:   $1"
+    else failed=$((failed + 1)); echo "FAIL: $1"; fi
+}
+above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+
+# install_copy FOLDER: the program in FOLDER with a fixture IMG beside it; every
+# key has a one-second tone and a red picture.
+install_copy() {
+    mkdir -p "$1/IMG"
+    cp "$program" "$1/quilloro"
+    local key
+    for key in 0 1 2 3 4 5 6 7 8 9 a b c d e f g h i j k l m n o p q r s t u v w x y z; do
+        cp "$session_dir/tone.wav" "$1/IMG/$key.wav"
+        cp "$session_dir/red.jpg" "$1/IMG/$key.jpg"
+    done
+}
+
+# start_program PATH [ENV...]: starts it and waits for its window; sets app and win.
+start_program() {
+    env "${@:2}" "$1" 2>>"$session_dir/stderr" &
+    app=$!
+    session_pids+=($app)
+    win=$(window_named '^Quilloro - ')
+    xdotool windowfocus --sync "$win"
+    top=$(($(xwininfo -id "$win" | awk '/Height:/ { print $2 }') - 554))
+}
+
+# press KEY: presses it and reports whether a recording was heard.
+press_heard() {
+    record_start "$session_dir/press.raw"
+    xdotool key "$1"
+    sleep 0.4
+    record_stop
+    above "$(rms_of "$session_dir/press.raw")" 0.02
+}
+
+press_silent() { ! press_heard "$1"; }
+
+picture_shown() { above "$(window_mean "$win" 50 50 20 $((top + 310)))" 0.2; }
+
+# answer_box TITLE: the box with that title opened; answers it.
+answer_box() {
+    local box
+    box=$(window_named "^$1\$") || return 1
+    xdotool windowfocus --sync "$box" key Return
+    sleep 0.2
+}
+
+still_running() { kill -0 "$app" 2>/dev/null; }
+
+quit_program() {
+    xdotool windowfocus --sync "$win" key Escape
+    answer_box 'A presto da Ferlandi' || true
+    wait "$app" 2>/dev/null || true
+}
+
+sox -n -r 22050 -c 1 -b 16 "$session_dir/tone.wav" synth 1.0 sine 660 vol 0.5
+convert -size 120x90 xc:red "$session_dir/red.jpg"
+: >"$session_dir/stderr"
+
+# --- No display: one plain line, status 1, no core dump.
+for display in unset ":987"; do
+    if [ "$display" = unset ]; then
+        env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$program" 2>"$session_dir/nodisplay" && status=0 || status=$?
+    else
+        env -u WAYLAND_DISPLAY DISPLAY="$display" "$program" 2>"$session_dir/nodisplay" && status=0 || status=$?
+    fi
+    check "no display ($display): exit status 1 (got $status)" test "$status" -eq 1
+    check "no display ($display): one line on standard error" test "$(wc -l <"$session_dir/nodisplay")" -eq 1
+done
+
+start_display
+start_sound
+
+# --- A program folder with spaces, accents and a path near PATH_MAX, started through a link.
+deep="$session_dir/cartella con spazi/perché àèìòù"
+long=$(printf 'x%.0s' $(seq 240))
+while [ ${#deep} -lt 3700 ]; do deep="$deep/$long"; done
+install_copy "$deep"
+ln -s "$deep/quilloro" "$session_dir/quilloro-link"
+start_program "$session_dir/quilloro-link"
+check "odd folder through a link: recording heard" press_heard a
+check "odd folder through a link: picture shown" picture_shown
+quit_program
+
+# --- The media folder missing, a file instead of a folder, or unreadable.
+for case in missing file unreadable; do
+    folder="$session_dir/media-$case"
+    install_copy "$folder"
+    user=()
+    case $case in
+    missing) rm -r "$folder/IMG" ;;
+    file) rm -r "$folder/IMG" && echo "not a folder" >"$folder/IMG" ;;
+    unreadable)
+        chmod 000 "$folder/IMG"
+        # Permissions do not stop root, so the program runs as nobody here.
+        [ "$(id -u)" -eq 0 ] && user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+        chmod a+x "$session_dir"
+        chmod -R a+rX "$folder"
+        chmod 000 "$folder/IMG"
+        ;;
+    esac
+    if [ ${#user[@]} -gt 0 ]; then
+        mkdir -p -m 700 "$session_dir/nobody-run" && chown nobody "$session_dir/nobody-run"
+        "${user[@]}" env DISPLAY="$DISPLAY" HOME=/tmp XDG_RUNTIME_DIR="$session_dir/nobody-run" \
+            "$folder/quilloro" 2>>"$session_dir/stderr" &
+        app=$!; session_pids+=($app)
+        win=$(window_named '^Quilloro - '); xdotool windowfocus --sync "$win"
+    else
+        start_program "$folder/quilloro"
+    fi
+    for key in a 7; do
+        xdotool key "$key"
+        check "media folder $case: '$key' reports the picture" answer_box 'Immagine non disponibile'
+    done
+    check "media folder $case: still running" still_running
+    quit_program
+    chmod 755 "$folder/IMG" 2>/dev/null || true
+done
+chmod 700 "$session_dir"
+
+# --- Damaged files through the real program: silence for a recording, a box for a picture.
+install_copy "$session_dir/damaged"
+: >"$session_dir/damaged/IMG/s.wav"
+head -c 100 "$session_dir/tone.wav" >"$session_dir/damaged/IMG/t.wav"
+convert -size 16x16 xc:blue "$session_dir/damaged/IMG/u.jpg"
+printf '\xff\xd8\xff\xc0\x00\x11\x08\x9c\x40\x9c\x40\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01\xff\xd9' \
+    >"$session_dir/damaged/IMG/v.jpg" # a frame header claiming 40000 x 40000 pixels
+start_program "$session_dir/damaged/quilloro"
+check "empty recording: silent" press_silent s
+check "empty recording: picture shown" picture_shown
+check "truncated recording: silent" press_silent t
+xdotool key v
+check "decompression bomb: reported" answer_box 'Immagine non disponibile'
+check "after damaged files: the next key is heard" press_heard a
+check "after damaged files: its picture shown" picture_shown
+
+# --- The sound server goes away in the middle of a recording, and comes back.
+xdotool key b
+sleep 0.3
+stop_sound
+for key in c d e; do xdotool key "$key"; sleep 0.1; done
+check "no sound server: still running" still_running
+check "no sound server: pictures still shown" picture_shown
+start_sound
+sleep 0.3
+press_heard f >/dev/null || true # the first key after the server is back reconnects
+sleep 1.2
+check "server back: the next key is heard" press_heard g
+quit_program
+
+# --- No sound server at start: the same program, silent, then heard once one starts.
+stop_sound
+start_program "$session_dir/damaged/quilloro"
+xdotool key a
+sleep 0.3
+check "no server at start: picture shown" picture_shown
+start_sound
+press_heard b >/dev/null || true
+sleep 1.2
+check "server started later: keys are heard" press_heard c
+quit_program
+
+check "nothing on standard error" test ! -s "$session_dir/stderr"
+[ -s "$session_dir/stderr" ] && sed 's/^/stderr: /' "$session_dir/stderr" | head -20
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
