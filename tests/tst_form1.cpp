@@ -63,7 +63,6 @@ private slots:
     void damagedMedia();
     void composedInput();
     void focusOnPicture();
-    void resizeKeepsLayout();
     void escapeEndsTheProgram();
 
 private:
@@ -313,17 +312,6 @@ void TestForm1::focusOnPicture()
     QCOMPARE(QApplication::focusWidget(), m_form->text1());
     typeText(m_form->text1(), QStringLiteral("b"));
     QCOMPARE(m_form->label1()->text(), u"b"_s);
-}
-
-void TestForm1::resizeKeepsLayout()
-{
-    typeText(m_form->text1(), QStringLiteral("a"));
-    const QRect label = m_form->label1()->geometry();
-    const QRect picture = m_form->picture1()->geometry();
-    m_form->resize(900, 300);
-    QTRY_COMPARE(m_form->width(), 900);
-    QCOMPARE(m_form->label1()->geometry(), label);
-    QCOMPARE(m_form->picture1()->geometry(), picture);
 }
 
 void TestForm1::escapeEndsTheProgram()

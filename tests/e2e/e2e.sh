@@ -12,25 +12,9 @@ source "$here/session.sh"
 
 program=$(readlink -f "$1")
 fixture=${2:-}
-passed=0 failed=0
-check() { # check NAME COMMAND...
-    if "${@:2}"; then passed=$((passed + 1)); echo "ok:   $1"
-    else failed=$((failed + 1)); echo "FAIL: $1"; fi
-}
-above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
-
 if [ "$fixture" = --fixture ]; then
-    # Every key gets a short tone and a red picture; the copy finds them
-    # beside itself as it would its real media.
-    mkdir -p "$session_dir/app/IMG"
-    cp "$program" "$session_dir/app/quilloro"
+    install_copy "$program" "$session_dir/app" 0.25
     program="$session_dir/app/quilloro"
-    sox -n -r 22050 -c 1 -b 16 "$session_dir/tone.wav" synth 0.25 sine 660 vol 0.5
-    convert -size 120x90 xc:red "$session_dir/red.jpg"
-    for key in 0 1 2 3 4 5 6 7 8 9 a b c d e f g h i j k l m n o p q r s t u v w x y z; do
-        cp "$session_dir/tone.wav" "$session_dir/app/IMG/$key.wav"
-        cp "$session_dir/red.jpg" "$session_dir/app/IMG/$key.jpg"
-    done
 fi
 
 start_display
@@ -96,5 +80,4 @@ check "the program ends with status 0 after the farewell (got $status)" test "$s
 check "nothing on standard error" test ! -s "$session_dir/stderr"
 [ -s "$session_dir/stderr" ] && sed 's/^/stderr: /' "$session_dir/stderr"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary

@@ -10,25 +10,6 @@ here=$(dirname "$(readlink -f "$0")")
 source "$here/session.sh"
 
 program=$(readlink -f "$1")
-passed=0 failed=0
-check() { # check NAME COMMAND...
-    if "${@:2}"; then passed=$((passed + 1)); echo "ok:   $1"
-    else failed=$((failed + 1)); echo "FAIL: $1"; fi
-}
-above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
-
-# install_copy FOLDER: the program in FOLDER with a fixture IMG beside it; every
-# key has a one-second tone and a red picture.
-install_copy() {
-    mkdir -p "$1/IMG"
-    cp "$program" "$1/quilloro"
-    local key
-    for key in 0 1 2 3 4 5 6 7 8 9 a b c d e f g h i j k l m n o p q r s t u v w x y z; do
-        cp "$session_dir/tone.wav" "$1/IMG/$key.wav"
-        cp "$session_dir/red.jpg" "$1/IMG/$key.jpg"
-    done
-}
-
 # start_program PATH [ENV...]: starts it and waits for its window; sets app and win.
 start_program() {
     env "${@:2}" "$1" 2>>"$session_dir/stderr" &
@@ -68,8 +49,6 @@ quit_program() {
     wait "$app" 2>/dev/null || true
 }
 
-sox -n -r 22050 -c 1 -b 16 "$session_dir/tone.wav" synth 1.0 sine 660 vol 0.5
-convert -size 120x90 xc:red "$session_dir/red.jpg"
 : >"$session_dir/stderr"
 
 # --- No display: one plain line, status 1, no core dump.
@@ -90,7 +69,7 @@ start_sound
 deep="$session_dir/cartella con spazi/perché àèìòù"
 long=$(printf 'x%.0s' $(seq 240))
 while [ ${#deep} -lt 3700 ]; do deep="$deep/$long"; done
-install_copy "$deep"
+install_copy "$program" "$deep" 1.0
 ln -s "$deep/quilloro" "$session_dir/quilloro-link"
 start_program "$session_dir/quilloro-link"
 check "odd folder through a link: recording heard" press_heard a
@@ -100,7 +79,7 @@ quit_program
 # --- The media folder missing, a file instead of a folder, or unreadable.
 for case in missing file unreadable; do
     folder="$session_dir/media-$case"
-    install_copy "$folder"
+    install_copy "$program" "$folder" 1.0
     user=()
     case $case in
     missing) rm -r "$folder/IMG" ;;
@@ -134,7 +113,7 @@ done
 chmod 700 "$session_dir"
 
 # --- Damaged files through the real program: silence for a recording, a box for a picture.
-install_copy "$session_dir/damaged"
+install_copy "$program" "$session_dir/damaged" 1.0
 : >"$session_dir/damaged/IMG/s.wav"
 head -c 100 "$session_dir/tone.wav" >"$session_dir/damaged/IMG/t.wav"
 convert -size 16x16 xc:blue "$session_dir/damaged/IMG/u.jpg"
@@ -178,5 +157,4 @@ quit_program
 check "nothing on standard error" test ! -s "$session_dir/stderr"
 [ -s "$session_dir/stderr" ] && sed 's/^/stderr: /' "$session_dir/stderr" | head -20
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary

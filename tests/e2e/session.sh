@@ -17,6 +17,32 @@ session_cleanup() {
 }
 trap session_cleanup EXIT
 
+passed=0 failed=0
+check() { # check NAME COMMAND...
+    if "${@:2}"; then passed=$((passed + 1)); echo "ok:   $1"
+    else failed=$((failed + 1)); echo "FAIL: $1"; fi
+}
+# The closing line, and the script's status.
+summary() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+}
+above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+
+# install_copy PROGRAM FOLDER SECONDS: a copy of PROGRAM in FOLDER with a test
+# IMG beside it, where every key has a tone of SECONDS and a red picture.
+install_copy() {
+    mkdir -p "$2/IMG"
+    cp "$1" "$2/quilloro"
+    sox -n -r 22050 -c 1 -b 16 "$session_dir/tone.wav" synth "$3" sine 660 vol 0.5
+    convert -size 120x90 xc:red "$session_dir/red.jpg"
+    local key
+    for key in {0..9} {a..z}; do
+        cp "$session_dir/tone.wav" "$2/IMG/$key.wav"
+        cp "$session_dir/red.jpg" "$2/IMG/$key.jpg"
+    done
+}
+
 # Starts Xvfb on the first free display and exports DISPLAY.
 start_display() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$session_dir/display" >/dev/null 2>&1 &
