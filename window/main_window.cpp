@@ -86,7 +86,6 @@ Form1::Form1(QWidget *parent)
     QGuiApplication::styleHints()->setCursorFlashTime(0);
 
     setWindowTitle(Title + QLatin1String(" - ") + Credit);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/quilloro-48.png")));
     createControls();
     createMenus();
 
@@ -106,7 +105,6 @@ void Form1::createControls()
     surfacePalette.setColor(QPalette::Window, ground);
     surface->setPalette(surfacePalette);
     surface->setAutoFillBackground(true);
-    surface->setCursor(QCursor(QPixmap(QStringLiteral(":/icons/pointer-32.png")), 0, 0));
     setCentralWidget(surface);
 
     m_label1 = new QLabel(QStringLiteral("Premi un tasto  numerico o alfabetico"), surface);
@@ -167,6 +165,20 @@ void Form1::createMenus()
     ist->addAction(QStringLiteral("Scritto dalla squadra di Quilloro"))->setObjectName(QStringLiteral("by"));
     menuBar()->addAction(QStringLiteral("Per uscire dal programma premi il tasto esc"))
         ->setObjectName(QStringLiteral("Esc"));
+}
+
+bool Form1::event(QEvent *event)
+{
+    if (event->type() != QEvent::UpdateRequest || m_decorated)
+        return QMainWindow::event(event);
+    // The first frame is painted here. The window icon and the mouse
+    // pointer are not part of it, and on X11 they cost as much again as the
+    // rest of the window (icon and cursor themes are read), so they follow it.
+    const bool handled = QMainWindow::event(event);
+    m_decorated = true;
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quilloro-48.png")));
+    centralWidget()->setCursor(QCursor(QPixmap(QStringLiteral(":/icons/pointer-32.png")), 0, 0));
+    return handled;
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

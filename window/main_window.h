@@ -25,6 +25,7 @@ public:
     QLabel *picture1() const { return m_picture1; }
 
 protected:
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -50,4 +51,5 @@ private:
     QLabel *m_picture1 = nullptr;
     SoundPlayer m_sound;
     bool m_ending = false;
+    bool m_decorated = false;
 };
