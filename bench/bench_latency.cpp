@@ -119,8 +119,8 @@ public:
             pa_threaded_mainloop_wait(m_loop);
         bool ok = pa_context_get_state(m_context) == PA_CONTEXT_READY;
         if (ok) {
-            const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, sampleRate, 1};
-            m_stream = pa_stream_new(m_context, "monitor", &spec, nullptr);
+            const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, sampleRate, 1};
+            m_stream = pa_stream_new(m_context, "monitor", &sampleFormat, nullptr);
             pa_stream_set_read_callback(m_stream, [](pa_stream *s, size_t, void *self) {
                 static_cast<Recorder *>(self)->onRead(s);
             }, this);
@@ -802,10 +802,10 @@ int runRaw(const std::string &mediaDir)
     std::atomic<int> wanted{-1};
 
     std::thread audio([&] {
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(rate), 1};
+        const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(rate), 1};
         const uint32_t ms = static_cast<uint32_t>(rate / 1000 * sizeof(float));
         pa_buffer_attr attr{static_cast<uint32_t>(-1), 5 * ms, static_cast<uint32_t>(-1), ms, static_cast<uint32_t>(-1)};
-        pa_simple *out = pa_simple_new(nullptr, "bench raw", PA_STREAM_PLAYBACK, nullptr, "raw", &spec, nullptr,
+        pa_simple *out = pa_simple_new(nullptr, "bench raw", PA_STREAM_PLAYBACK, nullptr, "raw", &sampleFormat, nullptr,
                                        &attr, nullptr);
         if (!out)
             return;

@@ -167,8 +167,8 @@ void SoundPlayer::Private::createStream()
 {
     if (pending)
         streamRate = pending->sampleRate;
-    const pa_sample_spec spec{PA_SAMPLE_S16NE, uint32_t(streamRate), 1};
-    stream = pa_stream_new(context, "Quilloro", &spec, nullptr);
+    const pa_sample_spec sampleFormat{PA_SAMPLE_S16NE, uint32_t(streamRate), 1};
+    stream = pa_stream_new(context, "Quilloro", &sampleFormat, nullptr);
     if (!stream)
         return;
     pa_stream_set_state_callback(stream, &Private::streamStateChanged, this);
@@ -176,7 +176,7 @@ void SoundPlayer::Private::createStream()
 
     pa_buffer_attr attributes{};
     attributes.maxlength = uint32_t(-1);
-    attributes.tlength = uint32_t(pa_usec_to_bytes(TargetLatencyUsec, &spec));
+    attributes.tlength = uint32_t(pa_usec_to_bytes(TargetLatencyUsec, &sampleFormat));
     // The server's default prebuffer: start() always writes more than that at
     // once, so playback starts at once, and a drain is still reported. (With
     // no prebuffer the server never reports the stream drained, and it would

@@ -175,13 +175,13 @@ QImage drawXylophone()
     return cropToContent(image.convertToFormat(QImage::Format_ARGB32));
 }
 
-QImage pictureFor(const QString &spec)
+QImage pictureFor(const QString &source)
 {
-    if (spec == QLatin1String("shape:xylophone"))
+    if (source == QLatin1String("shape:xylophone"))
         return drawXylophone();
-    if (spec.startsWith(QLatin1String("shape:")))
-        fail(QStringLiteral("unknown shape '%1'").arg(spec));
-    return renderEmoji(spec);
+    if (source.startsWith(QLatin1String("shape:")))
+        fail(QStringLiteral("unknown shape '%1'").arg(source));
+    return renderEmoji(source);
 }
 
 // A soft pastel that changes from key to key, so neighbouring pictures differ.
