@@ -100,6 +100,7 @@ struct SoundPlayer::Private {
     void connect();
     void disconnect();
     void createStream();
+    void dropStream();
     void start(std::shared_ptr<const Clip> clip);
     void feed(size_t wanted);
     void forgetDrain();
@@ -148,11 +149,8 @@ void SoundPlayer::Private::disconnect()
     forgetDrain();
     current.reset();
     if (stream) {
-        pa_stream_set_state_callback(stream, nullptr, nullptr);
-        pa_stream_set_write_callback(stream, nullptr, nullptr);
         pa_stream_disconnect(stream);
-        pa_stream_unref(stream);
-        stream = nullptr;
+        dropStream();
     }
     streamReady = false;
     if (context) {
@@ -189,12 +187,16 @@ void SoundPlayer::Private::createStream()
     const auto flags = pa_stream_flags_t(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY
                                          | PA_STREAM_VARIABLE_RATE);
     corked = true;
-    if (pa_stream_connect_playback(stream, nullptr, &attributes, flags, nullptr, nullptr) < 0) {
-        pa_stream_set_state_callback(stream, nullptr, nullptr);
-        pa_stream_set_write_callback(stream, nullptr, nullptr);
-        pa_stream_unref(stream);
-        stream = nullptr;
-    }
+    if (pa_stream_connect_playback(stream, nullptr, &attributes, flags, nullptr, nullptr) < 0)
+        dropStream();
+}
+
+void SoundPlayer::Private::dropStream()
+{
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_set_write_callback(stream, nullptr, nullptr);
+    pa_stream_unref(stream);
+    stream = nullptr;
 }
 
 void SoundPlayer::Private::start(std::shared_ptr<const Clip> clip)
@@ -332,8 +334,10 @@ SoundPlayer::~SoundPlayer()
 
 void SoundPlayer::play(const QString &path)
 {
+    if (!d->loop)
+        return;
     auto clip = d->clipFor(path);
-    if (!clip || !d->loop)
+    if (!clip)
         return;
 
     pa_threaded_mainloop_lock(d->loop);
