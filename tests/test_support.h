@@ -11,7 +11,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <QtEndian>
+
+#include "wav_fixtures.h"
 
 namespace TestSupport {
 
@@ -67,18 +68,6 @@ inline QByteArray picture(QSize size, int hue, const char *format = "JPG")
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
-}
-
-// A 16-bit mono PCM WAV of a constant level.
-inline QByteArray recording(int samples, qint16 level = 1000, quint32 rate = 22050)
-{
-    QByteArray data(samples * 2, 0);
-    for (int i = 0; i < samples; ++i)
-        qToLittleEndian(level, data.data() + 2 * i);
-    auto le32 = [](quint32 v) { QByteArray b(4, 0); qToLittleEndian(v, b.data()); return b; };
-    auto le16 = [](quint16 v) { QByteArray b(2, 0); qToLittleEndian(v, b.data()); return b; };
-    return "RIFF" + le32(36 + quint32(data.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(rate)
-        + le32(rate * 2) + le16(2) + le16(16) + "data" + le32(quint32(data.size())) + data;
 }
 
 } // namespace TestSupport

@@ -232,18 +232,15 @@ void TestForm1::damagedMedia_data()
     QTest::newRow("png under a jpg name") << "jpg" << picture(QSize(64, 64), 120, "PNG") << false << "";
 
     // A damaged recording is silence: the picture still shows, nothing is said.
-    const QByteArray wav = recording(22050);
-    QByteArray unknownEncoding = wav;
-    qToLittleEndian(quint16(0x1234), unknownEncoding.data() + 20);
-    QByteArray claimsGigabytes = wav;
-    qToLittleEndian(quint32(0xFFFFFF00), claimsGigabytes.data() + 40);
+    const QByteArray second = frames(22050, {1000});
+    const QByteArray sound = pcm(1, 22050, second);
     QTest::newRow("recording missing") << "wav" << QByteArray() << true << "";
     QTest::newRow("recording zero bytes") << "wav" << QByteArray() << false << "";
-    QTest::newRow("recording truncated header") << "wav" << wav.left(20) << false << "";
-    QTest::newRow("recording truncated data") << "wav" << wav.left(1000) << false << "";
+    QTest::newRow("recording truncated header") << "wav" << sound.left(20) << false << "";
+    QTest::newRow("recording truncated data") << "wav" << sound.left(1000) << false << "";
     QTest::newRow("recording not a wav") << "wav" << good << false << "";
-    QTest::newRow("recording unknown encoding") << "wav" << unknownEncoding << false << "";
-    QTest::newRow("recording claims gigabytes") << "wav" << claimsGigabytes << false << "";
+    QTest::newRow("recording unknown encoding") << "wav" << wav(0x1234, 1, 22050, 16, second, quint32(second.size())) << false << "";
+    QTest::newRow("recording claims gigabytes") << "wav" << wav(1, 1, 22050, 16, second, 0xFFFFFF00u) << false << "";
 }
 
 void TestForm1::damagedMedia()
