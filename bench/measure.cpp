@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "measure.h"
+
+#include "driver.h"
+#include "harness.h"
+#include "media.h"
+#include "proc.h"
+#include "recorder.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+namespace bench {
+
+void measureStarts(Driver &driver, const Options &opt, std::vector<Result> &results)
+{
+    for (int s = 0; s < opt.starts; ++s) {
+        for (size_t p = 0; p < opt.programs.size(); ++p) {
+            Running run = driver.launch(opt.programs[p].command);
+            if (!std::isnan(run.firstFrame))
+                results[p].start.push_back(run.firstFrame);
+            if (opt.verbose)
+                std::fprintf(stderr, "%s: first frame after %.1f ms\n", results[p].name.c_str(), run.firstFrame);
+            driver.stop(run);
+        }
+        std::fprintf(stderr, "start %d of %d done\n", s + 1, opt.starts);
+    }
+}
+
+namespace {
+
+// The cut: key A's tone plays, key B comes 150 ms into it; A's frequency must vanish.
+void measureCuts(Driver &driver, Recorder &rec, const Options &opt, const Program &program, Result &result)
+{
+    Running run = driver.launch(program.toneCommand);
+    if (std::isnan(run.firstFrame)) {
+        driver.stop(run);
+        return;
+    }
+    driver.focus(run);
+    constexpr size_t window = sampleRate / 100, hop = sampleRate / 1000;
+    for (int c = 0; c < opt.cuts; ++c) {
+        const char a = keys[(7 * c) % keys.size()], b = keys[(7 * c + 18) % keys.size()];
+        waitQuiet(rec);
+        rec.forget();
+        ++result.cutsTried;
+        const double pressedA = driver.press(a);
+        const double heardA = firstAudible(rec, pressedA, pressedA + 1000);
+        if (std::isnan(heardA)) {
+            ++result.cutsUnheard;
+            continue;
+        }
+        while (nowMs() < heardA + 150)
+            sleepMs(1);
+        const double pressedB = driver.press(b);
+        rec.waitFor(pressedB + 1000);
+        const int64_t from = rec.indexAt(heardA + 20);
+        const std::vector<float> x = rec.range(from, rec.indexAt(pressedB + 1000));
+        const double f = toneFrequency(a);
+        std::vector<double> steady;
+        double lastLoud = NAN, level = 0;
+        for (size_t k = 0; k + window <= x.size(); k += hop) {
+            const double centre = rec.timeOf(from + static_cast<int64_t>(k + window / 2));
+            const double amplitude = toneAmplitude(x, k, window, f);
+            if (centre + 5 < pressedB) {
+                steady.push_back(amplitude);
+                continue;
+            }
+            if (level == 0 && !steady.empty()) {
+                std::nth_element(steady.begin(), steady.begin() + steady.size() / 2, steady.end());
+                level = steady[steady.size() / 2];
+            }
+            if (level < audibleLevel) // A's tone never sounded steadily before B
+                break;
+            // Half the steady amplitude: where the window's centre crosses a hard cut.
+            if (amplitude > level / 2)
+                lastLoud = centre;
+        }
+        if (level < audibleLevel) {
+            ++result.cutsUnheard;
+            continue;
+        }
+        result.cut.push_back(std::isnan(lastLoud) ? 0.0 : lastLoud - pressedB);
+        if (opt.verbose)
+            std::fprintf(stderr, "%s %c→%c: %c heard after %.1f ms, silent %.1f ms after %c\n", program.name.c_str(), a,
+                         b, a, heardA - pressedA, result.cut.back(), b);
+    }
+    driver.stop(run);
+}
+
+} // namespace
+
+void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &program, Result &result)
+{
+    std::vector<double> leadIn(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        leadIn[i] = leadInMs(opt.media + "/" + keys[i] + ".wav");
+
+    // Every key, `rounds` times over: the first round is each key's first press.
+    Running run = driver.launch(program.command);
+    if (std::isnan(run.firstFrame)) {
+        std::fprintf(stderr, "%s: no window within 10 s\n", program.name.c_str());
+        driver.stop(run);
+        return;
+    }
+    driver.focus(run);
+    for (int round = 0; round < opt.rounds; ++round) {
+        for (size_t i = 0; i < keys.size(); ++i) {
+            waitQuiet(rec);
+            rec.forget();
+            const double frame = driver.pressAndWatch(keys[i]);
+            const double pressed = driver.lastPress();
+            const double heard = firstAudible(rec, pressed, pressed + 1000);
+            result.frame.push_back(frame);
+            ++result.presses;
+            if (std::isnan(heard))
+                ++result.unheard;
+            else
+                (round == 0 ? result.soundFirst : result.soundNext).push_back(heard - pressed - leadIn[i]);
+            if (opt.verbose)
+                std::fprintf(stderr, "%s %c: frame %.1f ms (first change %.1f), sound %.1f ms\n", program.name.c_str(),
+                             keys[i], frame, driver.firstChange(), heard - pressed - leadIn[i]);
+        }
+        std::fprintf(stderr, "%s: round %d of %d done\n", program.name.c_str(), round + 1, opt.rounds);
+    }
+    waitQuiet(rec);
+    result.rssMb = procField(run.pid, "status", "VmRSS:") / 1024.0;
+
+    sleepMs(1000);
+    const auto [switches0, cpu0] = switchesAndCpuMs(run.pid);
+    const double t0 = nowMs();
+    sleepMs(opt.idleSeconds * 1000);
+    const auto [switches1, cpu1] = switchesAndCpuMs(run.pid);
+    const double seconds = (nowMs() - t0) / 1e3;
+    result.wakeups = (switches1 - switches0) / seconds;
+    result.idleCpuMs = (cpu1 - cpu0) * opt.idleSeconds / seconds;
+    driver.stop(run);
+
+    measureCuts(driver, rec, opt, program, result);
+}
+
+} // namespace bench

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the benchmark measures of each program, and how: starts, key → frame, key →
+// sound, a new key cutting the old recording, memory and idle wake-ups.
+#pragma once
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+class Driver;
+class Recorder;
+
+// A program to measure: command runs it on the media, toneCommand on the tone pack.
+struct Program
+{
+    std::string name, command, toneCommand;
+};
+
+struct Options
+{
+    std::string monitor, media, toneMedia;
+    int starts = 10, rounds = 3, cuts = 12;
+    double idleSeconds = 10;
+    // How far ahead the null sink may mix: about what a sound card's rewind leaves.
+    int monitorLatencyMs = 4;
+    bool verbose = false;
+    std::vector<Program> programs; // reference, subject if any, then extras
+    bool hasSubject = false;
+};
+
+// One program's figures, in ms unless named otherwise.
+struct Result
+{
+    std::string name;
+    std::vector<double> start, frame, soundFirst, soundNext, cut;
+    int presses = 0, unheard = 0, cutsTried = 0, cutsUnheard = 0;
+    double rssMb = NAN, wakeups = NAN, idleCpuMs = NAN;
+};
+
+// Starts every program opt.starts times, alternating between them, so a slow spell of
+// the machine hits all alike; results[p] gets program p's start → first frame times.
+void measureStarts(Driver &driver, const Options &opt, std::vector<Result> &results);
+
+// Everything else, on one run of the program and one run on the tone pack.
+void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &program, Result &result);
+
+} // namespace bench
