@@ -4,22 +4,32 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
+#include <QCache>
 
 #include <pulse/pulseaudio.h>
 #include <sndfile.h>
 
 #include <algorithm>
-#include <fcntl.h>
 #include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 std::shared_ptr<const Clip> decodeClip(const QString &path)
 {
     // Opened here and handed over as a descriptor: libsndfile keeps file
     // names in a fixed-size buffer and fails on a long program folder.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Not blocking, so that a pipe put in the media folder cannot hang the window.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return nullptr;
+    // Decoding runs on the window's thread: only ordinary files of a
+    // reasonable size are read at all.
+    struct stat status{};
+    if (::fstat(fd, &status) < 0 || !S_ISREG(status.st_mode) || status.st_size > MaxRecordingFileBytes) {
+        ::close(fd);
+        return nullptr;
+    }
     SF_INFO info{};
     // On failure too, libsndfile has closed the descriptor it was given.
     SNDFILE *file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
@@ -63,11 +73,13 @@ constexpr int DefaultStreamRate = 22050;
 // How far ahead the server may render our sound. It bounds how long a new
 // recording waits behind the one it replaces on sinks that cannot rewind.
 constexpr pa_usec_t TargetLatencyUsec = 20 * 1000;
-// A request made while the server connection is being set up is still played
-// when it is ready, unless the child has long moved on.
-constexpr auto PendingLifetime = std::chrono::milliseconds(1000);
-// Recordings kept decoded; the lesson only ever asks for 36.
-constexpr int MaxCachedClips = 64;
+// A request made while the connection or the stream is being set up is
+// played when it is ready; a setup that takes longer than this (a server
+// that is stuck) would only play it when the child has long moved on.
+constexpr auto PendingLifetime = std::chrono::seconds(5);
+// Decoded recordings kept, counted in bytes of samples: the pack's 36 take
+// about 5 MB, and a family's own longer recordings must not grow it without end.
+constexpr qsizetype CacheBytes = 32 * 1024 * 1024;
 
 struct CacheEntry {
     qint64 size = -1;
@@ -79,10 +91,10 @@ struct CacheEntry {
 
 struct SoundPlayer::Private {
     // Decoded recordings, only touched by the caller's thread.
-    QHash<QString, CacheEntry> cache;
+    QCache<QString, CacheEntry> cache{CacheBytes};
 
     // Everything below belongs to the PulseAudio thread and is only touched
-    // with the main loop's lock held.
+    // with the main loop's lock held, or after the thread has stopped.
     pa_threaded_mainloop *loop = nullptr;
     pa_context *context = nullptr;
     pa_stream *stream = nullptr;
@@ -98,13 +110,16 @@ struct SoundPlayer::Private {
     std::shared_ptr<const Clip> clipFor(const QString &path);
 
     void connect();
-    void disconnect();
+    void dropContext();
     void createStream();
     void dropStream();
     void start(std::shared_ptr<const Clip> clip);
     void feed(size_t wanted);
     void forgetDrain();
 
+    // libpulse calls these on its thread. Each first checks that the object
+    // calling is still the one in use: tearing one down makes libpulse call
+    // back for it, sometimes from inside the very call that tears it down.
     static void contextStateChanged(pa_context *context, void *self);
     static void streamStateChanged(pa_stream *stream, void *self);
     static void streamWantsData(pa_stream *stream, size_t bytes, void *self);
@@ -118,14 +133,13 @@ std::shared_ptr<const Clip> SoundPlayer::Private::clipFor(const QString &path)
     const QFileInfo fileInfo(path);
     const qint64 size = fileInfo.exists() ? fileInfo.size() : -1;
     const QDateTime modified = fileInfo.exists() ? fileInfo.lastModified() : QDateTime();
-    auto it = cache.find(path);
-    if (it != cache.end() && it->size == size && it->modified == modified)
-        return it->clip;
+    if (const CacheEntry *entry = cache.object(path); entry && entry->size == size && entry->modified == modified)
+        return entry->clip;
 
-    if (cache.size() >= MaxCachedClips)
-        cache.clear();
     auto clip = size >= 0 ? decodeClip(path) : nullptr;
-    cache.insert(path, CacheEntry{size, modified, clip});
+    const qsizetype cost = clip ? qsizetype(clip->samples.size() * sizeof(std::int16_t)) : 1;
+    // A single recording larger than the whole cache is played, not kept.
+    cache.insert(path, new CacheEntry{size, modified, clip}, std::max<qsizetype>(cost, 1));
     return clip;
 }
 
@@ -141,24 +155,20 @@ void SoundPlayer::Private::connect()
     pa_context_set_state_callback(context, &Private::contextStateChanged, this);
     // Never start a sound server of our own: without one, the lesson is silent.
     if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        disconnect();
+        dropContext();
 }
 
-void SoundPlayer::Private::disconnect()
+void SoundPlayer::Private::dropContext()
 {
-    forgetDrain();
-    current.reset();
-    if (stream) {
-        pa_stream_disconnect(stream);
-        dropStream();
-    }
-    streamReady = false;
-    if (context) {
-        pa_context_set_state_callback(context, nullptr, nullptr);
-        pa_context_disconnect(context);
-        pa_context_unref(context);
-        context = nullptr;
-    }
+    dropStream();
+    pending.reset();
+    // Out of the member first: disconnecting calls our callbacks again.
+    pa_context *old = std::exchange(context, nullptr);
+    if (!old)
+        return;
+    pa_context_set_state_callback(old, nullptr, nullptr);
+    pa_context_disconnect(old);
+    pa_context_unref(old);
 }
 
 void SoundPlayer::Private::createStream()
@@ -184,6 +194,7 @@ void SoundPlayer::Private::createStream()
     attributes.fragsize = uint32_t(-1);
     // Corked from the start and whenever quiet: a corked stream costs the
     // server and this process nothing while the child is not pressing keys.
+    // No device is named, so the stream follows the default output.
     const auto flags = pa_stream_flags_t(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY
                                          | PA_STREAM_VARIABLE_RATE);
     corked = true;
@@ -193,10 +204,21 @@ void SoundPlayer::Private::createStream()
 
 void SoundPlayer::Private::dropStream()
 {
-    pa_stream_set_state_callback(stream, nullptr, nullptr);
-    pa_stream_set_write_callback(stream, nullptr, nullptr);
-    pa_stream_unref(stream);
-    stream = nullptr;
+    forgetDrain();
+    current.reset();
+    writtenBytes = 0;
+    streamReady = false;
+    corked = true;
+    // Out of the member first: a stream that has failed keeps its callbacks
+    // however they are set, and disconnecting it calls them again.
+    pa_stream *old = std::exchange(stream, nullptr);
+    if (!old)
+        return;
+    pa_stream_set_state_callback(old, nullptr, nullptr);
+    pa_stream_set_write_callback(old, nullptr, nullptr);
+    if (PA_STREAM_IS_GOOD(pa_stream_get_state(old)))
+        pa_stream_disconnect(old);
+    pa_stream_unref(old);
 }
 
 void SoundPlayer::Private::start(std::shared_ptr<const Clip> clip)
@@ -213,7 +235,10 @@ void SoundPlayer::Private::start(std::shared_ptr<const Clip> clip)
         pa_operation_unref(op);
     current = std::move(clip);
     writtenBytes = 0;
-    feed(std::max<size_t>(pa_stream_writable_size(stream), pa_usec_to_bytes(4 * TargetLatencyUsec, pa_stream_get_sample_spec(stream))));
+    size_t writable = pa_stream_writable_size(stream);
+    if (writable == size_t(-1))
+        writable = 0;
+    feed(std::max(writable, pa_usec_to_bytes(4 * TargetLatencyUsec, pa_stream_get_sample_spec(stream))));
     if (corked) {
         if (pa_operation *op = pa_stream_cork(stream, 0, nullptr, nullptr))
             pa_operation_unref(op);
@@ -241,24 +266,27 @@ void SoundPlayer::Private::feed(size_t wanted)
 
 void SoundPlayer::Private::forgetDrain()
 {
-    if (drain) {
-        pa_operation_cancel(drain);
-        pa_operation_unref(drain);
-        drain = nullptr;
+    if (pa_operation *old = std::exchange(drain, nullptr)) {
+        pa_operation_cancel(old);
+        pa_operation_unref(old);
     }
 }
 
 void SoundPlayer::Private::contextStateChanged(pa_context *context, void *self)
 {
     auto *d = static_cast<Private *>(self);
+    if (context != d->context)
+        return;
     switch (pa_context_get_state(context)) {
     case PA_CONTEXT_READY:
-        d->createStream();
+        // The stream is made at once, so the first key is not kept waiting for it.
+        if (!d->stream)
+            d->createStream();
         break;
     case PA_CONTEXT_FAILED:
     case PA_CONTEXT_TERMINATED:
         // The server is gone (or was never there); the next play() tries again.
-        d->disconnect();
+        d->dropContext();
         break;
     default:
         break;
@@ -268,35 +296,42 @@ void SoundPlayer::Private::contextStateChanged(pa_context *context, void *self)
 void SoundPlayer::Private::streamStateChanged(pa_stream *stream, void *self)
 {
     auto *d = static_cast<Private *>(self);
+    if (stream != d->stream)
+        return;
     switch (pa_stream_get_state(stream)) {
     case PA_STREAM_READY:
         d->streamReady = true;
         d->streamRate = int(pa_stream_get_sample_spec(stream)->rate);
-        if (d->pending) {
-            if (std::chrono::steady_clock::now() - d->pendingSince < PendingLifetime)
-                d->start(std::move(d->pending));
-            d->pending.reset();
-        }
+        if (auto clip = std::exchange(d->pending, nullptr);
+            clip && std::chrono::steady_clock::now() - d->pendingSince < PendingLifetime)
+            d->start(std::move(clip));
         break;
     case PA_STREAM_FAILED:
     case PA_STREAM_TERMINATED:
-        d->disconnect();
+        // Only the stream is lost (no output device, its device removed, or
+        // killed from a volume mixer); the connection stays, and the next
+        // play() makes a new stream. A lost connection is the context's.
+        d->pending.reset();
+        d->dropStream();
         break;
     default:
         break;
     }
 }
 
-void SoundPlayer::Private::streamWantsData(pa_stream *, size_t bytes, void *self)
+void SoundPlayer::Private::streamWantsData(pa_stream *stream, size_t bytes, void *self)
 {
-    static_cast<Private *>(self)->feed(bytes);
+    auto *d = static_cast<Private *>(self);
+    if (stream == d->stream)
+        d->feed(bytes);
 }
 
 void SoundPlayer::Private::drained(pa_stream *stream, int, void *self)
 {
     auto *d = static_cast<Private *>(self);
-    pa_operation_unref(d->drain);
-    d->drain = nullptr;
+    if (stream != d->stream || !d->drain)
+        return;
+    pa_operation_unref(std::exchange(d->drain, nullptr));
     d->current.reset();
     if (pa_operation *op = pa_stream_cork(stream, 1, nullptr, nullptr))
         pa_operation_unref(op);
@@ -328,7 +363,7 @@ SoundPlayer::~SoundPlayer()
         return;
     // Stop the thread first: afterwards no callback can run while we tear down.
     pa_threaded_mainloop_stop(d->loop);
-    d->disconnect();
+    d->dropContext();
     pa_threaded_mainloop_free(d->loop);
 }
 
@@ -344,8 +379,8 @@ void SoundPlayer::play(const QString &path)
     if (d->streamReady) {
         d->start(std::move(clip));
     } else {
-        // Not connected yet, or the server went away: keep the newest request
-        // and play it as soon as the stream is ready.
+        // Not connected yet, no stream yet, or the server or the output went
+        // away: keep the newest request and play it once the stream is ready.
         d->pending = std::move(clip);
         d->pendingSince = std::chrono::steady_clock::now();
         if (!d->context)

@@ -17,9 +17,14 @@ struct Clip {
 // header that claims gigabytes of sound cannot take the memory with it.
 inline constexpr int MaxClipSeconds = 30;
 
+// Largest recording file that is read; larger ones are refused unread, as
+// they are not recordings of a spoken word (the pack's are under 100 KB).
+inline constexpr qint64 MaxRecordingFileBytes = 16 * 1024 * 1024;
+
 // Reads a sound file (WAV and the other formats libsndfile knows). Returns
-// nullptr for anything that cannot be played: missing, unreadable, damaged,
-// empty, or in an encoding the library does not decode.
+// nullptr for anything that cannot be played: missing, unreadable, not an
+// ordinary file, larger than MaxRecordingFileBytes, damaged, empty, or in an
+// encoding the library does not decode.
 std::shared_ptr<const Clip> decodeClip(const QString &path);
 
 // Plays one recording at a time in the background. play() returns at once and
@@ -27,7 +32,8 @@ std::shared_ptr<const Clip> decodeClip(const QString &path);
 // silence. A new play() cuts the recording still playing. Recordings are
 // decoded on first use and kept, so the next press of the same key starts at
 // once. The connection to the sound server is made in the background and
-// made again on the next play() after the server went away.
+// made again on the next play() after the server went away; the stream is
+// made again after the output device went away or the stream was killed.
 class SoundPlayer
 {
 public:
