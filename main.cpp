@@ -3,27 +3,98 @@
 
 #include <QApplication>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-QtMessageHandler defaultHandler = nullptr;
-QStringList startupMessages;
+// A message Qt gave while the application was being set up, kept whole so
+// that it can be passed on as it came.
+struct StartupMessage {
+    QtMsgType type;
+    QByteArray category;
+    QByteArray file;
+    QByteArray function;
+    int line;
+    QString text;
+};
 
-// While the application starts, a missing display makes Qt give up with a
-// fatal message and an abort, after warnings that all say the same. Say it
-// in one plain line instead, and exit with status 1 like any program that
-// cannot do its work. Messages of a start that succeeds are passed on after.
-void startupMessageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+QtMessageHandler defaultHandler = nullptr;
+QList<StartupMessage> startupMessages;
+
+QString pluginNamed(const QString &message)
+{
+    static const QRegularExpression name(QStringLiteral("platform plugin \"([^\"]*)\""));
+    return name.match(message).captured(1);
+}
+
+// The one line that says why the window cannot open, from what Qt said
+// before it gave up: no display to connect to, or a platform plugin that is
+// missing or does not load.
+QByteArray startupFailure(const QString &fatal)
+{
+    QString missing, unloadable, other;
+    for (const StartupMessage &message : std::as_const(startupMessages)) {
+        const QString &text = message.text;
+        if (text.contains(QLatin1String("connect to display"), Qt::CaseInsensitive)
+            || text.contains(QLatin1String("wl_display"))) {
+            QString line = QStringLiteral("quilloro: nessuno schermo disponibile (no display available: %1")
+                               .arg(text.trimmed());
+            if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+                line += QLatin1String("; is DISPLAY or WAYLAND_DISPLAY set?");
+            return (line + QLatin1String(")\n")).toLocal8Bit();
+        }
+        if (text.startsWith(QLatin1String("Could not find the Qt platform plugin")))
+            missing = pluginNamed(text);
+        else if (text.startsWith(QLatin1String("Could not load the Qt platform plugin")))
+            unloadable = pluginNamed(text);
+        else if (other.isEmpty() && message.type != QtDebugMsg && message.type != QtInfoMsg)
+            other = text.trimmed();
+    }
+    if (!missing.isEmpty()) {
+        // Debian's name for the one plugin a desktop may ask for that is packaged apart.
+        const QString remedy = missing == QLatin1String("wayland") ? QStringLiteral("install qt6-wayland")
+                                                                   : QStringLiteral("unset QT_QPA_PLATFORM");
+        return QStringLiteral("quilloro: manca il modulo di Qt per lo schermo \"%1\" (Qt platform plugin \"%1\" "
+                              "not found; %2)\n")
+            .arg(missing, remedy)
+            .toLocal8Bit();
+    }
+    if (!unloadable.isEmpty()) {
+        return QStringLiteral("quilloro: il modulo di Qt per lo schermo \"%1\" non si carica (Qt platform plugin "
+                              "\"%1\" could not be loaded%2)\n")
+            .arg(unloadable, other.isEmpty() ? QString() : QLatin1String(": ") + other)
+            .toLocal8Bit();
+    }
+    return QStringLiteral("quilloro: impossibile aprire la finestra (cannot start: %1)\n")
+        .arg(fatal.section(u'\n', 0, 0).trimmed())
+        .toLocal8Bit();
+}
+
+// While the application starts, a missing display or platform plugin makes
+// Qt give up with a fatal message and an abort, after warnings that lead up
+// to it. Say why in one plain line instead, and exit with status 1 like any
+// program that cannot do its work. The messages of a start that succeeds are
+// passed on afterwards, each as what it was.
+void startupMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (type == QtFatalMsg) {
-        std::fputs("quilloro: nessuno schermo disponibile (no display available: is DISPLAY or WAYLAND_DISPLAY set?)\n",
-                   stderr);
+        std::fputs(startupFailure(message).constData(), stderr);
         std::_Exit(1);
     }
-    startupMessages << message;
+    startupMessages << StartupMessage{type, context.category, context.file, context.function, context.line, message};
+}
+
+void passOnStartupMessages()
+{
+    for (const StartupMessage &message : std::as_const(startupMessages)) {
+        const QMessageLogContext context(message.file.constData(), message.line, message.function.constData(),
+                                         message.category.constData());
+        defaultHandler(message.type, context, message.text);
+    }
+    startupMessages.clear();
 }
 
 } // namespace
@@ -33,9 +104,7 @@ int main(int argc, char *argv[])
     defaultHandler = qInstallMessageHandler(startupMessageHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(defaultHandler);
-    for (const QString &message : std::as_const(startupMessages))
-        qWarning().noquote() << message;
-    startupMessages.clear();
+    passOnStartupMessages();
     // A picture that cannot be read is reported to the user in a box that
     // names the file; the image reader's own warnings would only repeat it.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*.warning=false"));
