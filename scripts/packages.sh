@@ -5,7 +5,7 @@
 build_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
                 libsndfile1-dev libpulse-dev fonts-liberation)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudio-utils
-               dpkg-dev desktop-file-utils appstream file valgrind)
+               dpkg-dev desktop-file-utils appstream file valgrind pipewire pipewire-pulse wireplumber dbus)
 
 install_missing() {
     local missing=() package
