@@ -6,8 +6,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sndfile.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <cmath>
+#include <numbers>
 
 using namespace TestSupport;
 
@@ -19,6 +23,8 @@ private slots:
     void initTestCase();
     void decode_data();
     void decode();
+    void levels_data();
+    void levels();
     void refusedUnread();
     void cacheIsBoundedInBytes();
 
@@ -77,6 +83,105 @@ void TestSoundPlayer::decode()
     QCOMPARE(clip->sampleRate, rate);
     QCOMPARE(int(clip->samples.size()), samples);
     QCOMPARE(int(clip->samples.front()), firstSample);
+}
+
+namespace {
+
+// A 440 Hz tone at half of full scale, the same on every channel.
+constexpr double ToneAmplitude = 0.5;
+
+std::vector<double> tone(int rate, int channels)
+{
+    std::vector<double> samples;
+    for (int frame = 0; frame < rate / 2; ++frame) {
+        const double value = ToneAmplitude * std::sin(2 * std::numbers::pi * 440 * frame / rate);
+        samples.insert(samples.end(), size_t(channels), value);
+    }
+    return samples;
+}
+
+// The tone as a floating-point WAV with the extensible header, written
+// field by field the way ffmpeg writes one, without libsndfile's help.
+QByteArray extensibleFloatWav(int rate, int channels)
+{
+    const std::vector<double> samples = tone(rate, channels);
+    QByteArray data;
+    for (const double value : samples) {
+        char le[4];
+        qToLittleEndian(float(value), le);
+        data.append(le, 4);
+    }
+    auto le32 = [](quint32 v) { QByteArray b(4, 0); qToLittleEndian(v, b.data()); return b; };
+    auto le16 = [](quint16 v) { QByteArray b(2, 0); qToLittleEndian(v, b.data()); return b; };
+    const quint16 blockAlign = quint16(channels * 4);
+    const QByteArray floatFormat("\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+    const QByteArray format = le16(0xFFFE) + le16(quint16(channels)) + le32(quint32(rate))
+        + le32(quint32(rate) * blockAlign) + le16(blockAlign) + le16(32) + le16(22) + le16(32)
+        + le32(channels == 1 ? 0x4 : 0x3) + floatFormat;
+    return "RIFF" + le32(quint32(4 + 8 + format.size() + 8 + data.size())) + "WAVEfmt " + le32(quint32(format.size()))
+        + format + "data" + le32(quint32(data.size())) + data;
+}
+
+} // namespace
+
+void TestSoundPlayer::levels_data()
+{
+    // What the tools a family may use write: recorders, editors, converters.
+    QTest::addColumn<int>("format"); // libsndfile's; 0: extensibleFloatWav()
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<bool>("peakChunk");
+
+    QTest::newRow("8-bit, 8000 Hz") << (SF_FORMAT_WAV | SF_FORMAT_PCM_U8) << 1 << 8000 << false;
+    QTest::newRow("16-bit stereo, 44100 Hz") << (SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 2 << 44100 << false;
+    QTest::newRow("24-bit, 48000 Hz") << (SF_FORMAT_WAV | SF_FORMAT_PCM_24) << 1 << 48000 << false;
+    QTest::newRow("32-bit integer, 96000 Hz") << (SF_FORMAT_WAV | SF_FORMAT_PCM_32) << 1 << 96000 << false;
+    QTest::newRow("24-bit extensible, 6 channels") << (SF_FORMAT_WAVEX | SF_FORMAT_PCM_24) << 6 << 48000 << false;
+    QTest::newRow("32-bit float") << (SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 1 << 44100 << false;
+    QTest::newRow("32-bit float with PEAK") << (SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 1 << 44100 << true;
+    QTest::newRow("32-bit float extensible, stereo") << (SF_FORMAT_WAVEX | SF_FORMAT_FLOAT) << 2 << 48000 << true;
+    QTest::newRow("32-bit float extensible, as ffmpeg writes") << 0 << 1 << 44100 << false;
+    QTest::newRow("64-bit float") << (SF_FORMAT_WAV | SF_FORMAT_DOUBLE) << 1 << 22050 << false;
+    QTest::newRow("64-bit float extensible, 96000 Hz") << (SF_FORMAT_WAVEX | SF_FORMAT_DOUBLE) << 1 << 96000 << true;
+    // Another format under the .wav name, which libsndfile knows by its content.
+    QTest::newRow("FLAC named .wav") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 1 << 44100 << false;
+}
+
+void TestSoundPlayer::levels()
+{
+    QFETCH(int, format);
+    QFETCH(int, channels);
+    QFETCH(int, rate);
+    QFETCH(bool, peakChunk);
+
+    const QString path = m_dir.filePath(QStringLiteral("level-%1.wav").arg(QTest::currentDataTag()));
+    if (format == 0) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(extensibleFloatWav(rate, channels));
+    } else {
+        SF_INFO info{};
+        info.samplerate = rate;
+        info.channels = channels;
+        info.format = format;
+        SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+        QVERIFY2(file, sf_strerror(nullptr));
+        sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, peakChunk ? SF_TRUE : SF_FALSE);
+        const std::vector<double> samples = tone(rate, channels);
+        QCOMPARE(sf_write_double(file, samples.data(), sf_count_t(samples.size())), sf_count_t(samples.size()));
+        sf_close(file);
+    }
+
+    const auto clip = decodeClip(path);
+    QVERIFY(clip);
+    QCOMPARE(clip->sampleRate, rate);
+    QCOMPARE(int(clip->samples.size()), rate / 2);
+    double sum = 0;
+    for (const std::int16_t sample : clip->samples)
+        sum += double(sample) * sample;
+    const double rms = std::sqrt(sum / double(clip->samples.size())) / 32768.0;
+    const double differenceDb = 20 * std::log10(rms / (ToneAmplitude / std::sqrt(2.0)));
+    QVERIFY2(std::abs(differenceDb) < 1.0, qPrintable(QStringLiteral("decoded %1 dB from the source's level").arg(differenceDb)));
 }
 
 void TestSoundPlayer::refusedUnread()

@@ -178,6 +178,19 @@ for rate in 8000 22050 44100; do
     sox -n -r "$rate" -c 1 -b 16 "$img/${rate:0:1}.wav" synth 0.6 sine 440 vol 0.5
 done
 
+# A floating-point recording with the extensible header, as audio editors
+# and ffmpeg write them: a 660 Hz tone at half of full scale.
+le() { local value=$1 bytes=$2 i; for ((i = 0; i < bytes; i++)); do printf '\\x%02x' $(((value >> (8 * i)) & 255)); done; }
+sox -n -r 22050 -c 1 -t f32 "$session_dir/float.raw" synth 0.6 sine 660 vol 0.5
+size=$(stat -c %s "$session_dir/float.raw")
+{
+    printf 'RIFF%bWAVEfmt %b' "$(le $((4 + 8 + 40 + 8 + size)) 4)" "$(le 40 4)"
+    printf '%b' "$(le 0xFFFE 2)$(le 1 2)$(le 22050 4)$(le $((22050 * 4)) 4)$(le 4 2)$(le 32 2)$(le 22 2)$(le 32 2)$(le 4 4)"
+    printf '%b' '\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71'
+    printf 'data%b' "$(le "$size" 4)"
+    cat "$session_dir/float.raw"
+} >"$img/x.wav"
+
 # Each scenario starts the program on a server with the sink e2e as its
 # default output, and leaves it so.
 
@@ -209,6 +222,7 @@ listening() {
     record_stop
     check "a new key cuts the recording still playing" \
         eval 'above "$(rms_of "$session_dir/cut.raw")" 0.02 && ! above "$(rms_of "$session_dir/after-cut.raw")" 0.002'
+    check "a floating-point recording is heard at its level" eval 'press_heard x && above "$(rms_of "$session_dir/press.raw")" 0.2'
     cp "$img/s.wav" "$img/r.wav"
     check "replaced recording: silent before" press_silent r
     sox -n -r 22050 -c 1 -b 16 "$img/r.wav" synth 0.5 sine 660 vol 0.5
