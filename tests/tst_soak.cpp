@@ -10,6 +10,9 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
+#include <ctime>
+
 using namespace TestSupport;
 
 namespace {
@@ -24,6 +27,21 @@ long residentKB()
             return line.mid(6).trimmed().split(' ').first().toLong();
     }
     return -1;
+}
+
+// Processor time this thread has used: unlike the wall clock, it does not
+// run on while other programs on a busy machine have the processor.
+qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+qint64 median(QList<qint64> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values.at(values.size() / 2);
 }
 
 const QString Recognized = QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyz");
@@ -70,6 +88,8 @@ void TestSoak::tenThousandKeys()
 
     long memoryAt100 = 0;
     int lastRecognized = -1;
+    // What a plain letter or digit costs early in the session and at its end.
+    QList<qint64> earlyCosts, lateCosts;
     for (int key = 1; key <= 10000; ++key) {
         // One key in twenty is not a letter or digit; one in ten is held
         // down and repeats a few times.
@@ -77,9 +97,16 @@ void TestSoak::tenThousandKeys()
         const QString text = other ? QString(Others[random.bounded(Others.size())])
                                    : QString(Recognized[random.bounded(Recognized.size())]);
         const int repeats = random.bounded(10) == 0 ? 1 + random.bounded(4) : 0;
+        const qint64 start = threadCpuNs();
         for (int r = 0; r <= repeats; ++r) {
             QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text, r > 0);
             QApplication::sendEvent(form.text1(), &press);
+        }
+        if (!other && repeats == 0) {
+            if (key > 100 && key <= 500)
+                earlyCosts << threadCpuNs() - start;
+            else if (key > 9500)
+                lateCosts << threadCpuNs() - start;
         }
         if (!other)
             lastRecognized = int(Recognized.indexOf(text));
@@ -98,6 +125,15 @@ void TestSoak::tenThousandKeys()
 #else
     QVERIFY2(memoryAt10000 - memoryAt100 < 5 * 1024, "memory grew by more than 5 MB");
 #endif
+
+    // A key must not cost more the longer the child plays: anything that
+    // piles up with each key makes the last keys slower than the first. A
+    // threefold slowdown is well beyond the noise of a busy machine.
+    const qint64 early = median(earlyCosts);
+    const qint64 late = median(lateCosts);
+    qInfo("processor time per key (median): %lld us early, %lld us late", early / 1000, late / 1000);
+    QVERIFY2(late < 3 * early, qPrintable(QStringLiteral("the last keys cost %1 times as much as the first ones")
+                                              .arg(double(late) / double(early), 0, 'f', 1)));
 
     QVERIFY(!answerer.boxes.isEmpty());
     QVERIFY(!QApplication::activeModalWidget());
