@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Fixtures shared by the window tests: media files made on the spot, and a
-// hand that answers message boxes.
+// Fixtures shared by the window tests: media files made on the spot, a hand
+// that answers message boxes, and a guard against boxes nobody answers.
 #pragma once
 
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "wav_fixtures.h"
@@ -40,6 +43,49 @@ public:
 
 private:
     QTimer m_timer;
+};
+
+// A modal box blocks the test in its own event loop until someone answers it.
+// A box that stays open for seconds is one no BoxAnswerer was there for (an
+// answerer takes milliseconds): this fails the running test, naming the box,
+// and closes it, so the test ends at once instead of hanging until CTest's
+// timeout. One lives beside each window test object.
+class UnansweredBoxGuard
+{
+public:
+    UnansweredBoxGuard()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { check(); });
+        m_timer.start(100);
+    }
+
+private:
+    static constexpr qint64 PatienceMs = 3000;
+
+    void check()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal != m_box) {
+            m_box = modal;
+            m_open.start();
+            return;
+        }
+        if (!modal || m_open.elapsed() < PatienceMs)
+            return;
+        QString what = modal->windowTitle();
+        if (const auto *box = qobject_cast<QMessageBox *>(modal))
+            what += QLatin1String(": ") + box->text();
+        m_box = nullptr;
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        QTest::qFail(qPrintable(QLatin1String("a box nobody answered stayed open: ") + what), __FILE__, __LINE__);
+    }
+
+    QTimer m_timer;
+    QPointer<QWidget> m_box;
+    QElapsedTimer m_open;
 };
 
 // The media folder the program reads: IMG beside the running executable.

@@ -66,6 +66,7 @@ private slots:
     void escapeEndsTheProgram();
 
 private:
+    UnansweredBoxGuard m_unanswered;
     std::unique_ptr<Form1> m_form;
 };
 

@@ -57,6 +57,9 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void tenThousandKeys();
+
+private:
+    UnansweredBoxGuard m_unanswered;
 };
 
 void TestSoak::initTestCase()
