@@ -53,7 +53,7 @@ private slots:
     void cleanup();
 
     void startScreen();
-    void menuBar();
+    void menuItemsDoNothing();
     void keyBoxIsNeverSeen();
     void recognizedKey();
     void otherKeys_data();
@@ -128,24 +128,22 @@ void TestForm1::startScreen()
     QVERIFY2(bottom < screen.height() - 1, qPrintable(QStringLiteral("text down to row %1").arg(bottom)));
 }
 
-void TestForm1::menuBar()
+void TestForm1::menuItemsDoNothing()
 {
-    const QList<QAction *> top = m_form->menuBar()->actions();
-    QCOMPARE(top.size(), 2);
-    QVERIFY(top.at(0)->menu());
-    QCOMPARE(top.at(0)->menu()->objectName(), u"ist"_s);
-    QStringList entries;
-    for (const QAction *action : top.at(0)->menu()->actions())
-        entries << action->objectName();
-    QCOMPARE(entries, QStringList({"copy", "by"}));
-    QCOMPARE(top.at(1)->objectName(), u"Esc"_s);
-    QCOMPARE(top.at(1)->text(), u"Per uscire dal programma premi il tasto esc"_s);
-
-    // Choosing an item does nothing: the window stays as it was.
-    for (QAction *action : {top.at(1), top.at(0)->menu()->actions().at(0), top.at(0)->menu()->actions().at(1)})
+    // The menu bar only carries credits and a hint: choosing any of its
+    // items leaves the window as it was, and the next key works as before.
+    for (QAction *action : m_form->menuBar()->actions()) {
         action->trigger();
+        if (action->menu()) {
+            for (QAction *item : action->menu()->actions())
+                item->trigger();
+        }
+    }
     QCOMPARE(m_form->label1()->text(), u"Premi un tasto  numerico o alfabetico"_s);
-    QVERIFY(m_form->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), m_form->text1());
+    typeText(m_form->text1(), QStringLiteral("a"));
+    QCOMPARE(m_form->label1()->text(), u"a"_s);
+    QVERIFY(m_form->picture1()->isVisible());
 }
 
 void TestForm1::keyBoxIsNeverSeen()
