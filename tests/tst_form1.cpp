@@ -226,15 +226,10 @@ void TestForm1::damagedMedia_data()
     QTest::newRow("decompression bomb") << "jpg" << decompressionBomb() << false << "L'immagine è danneggiata o troppo grande.";
     QTest::newRow("png under a jpg name") << "jpg" << picture(QSize(64, 64), 120, "PNG") << false << "";
 
-    // A damaged recording is silence: the picture still shows, nothing is said.
+    // A damaged recording is silence: the picture still shows, nothing is
+    // said. The sound player's tests go through the kinds of damage; one
+    // that claims gigabytes stands for them here.
     const QByteArray second = frames(22050, {1000});
-    const QByteArray sound = pcm(1, 22050, second);
-    QTest::newRow("recording missing") << "wav" << QByteArray() << true << "";
-    QTest::newRow("recording zero bytes") << "wav" << QByteArray() << false << "";
-    QTest::newRow("recording truncated header") << "wav" << sound.left(20) << false << "";
-    QTest::newRow("recording truncated data") << "wav" << sound.left(1000) << false << "";
-    QTest::newRow("recording not a wav") << "wav" << good << false << "";
-    QTest::newRow("recording unknown encoding") << "wav" << wav(0x1234, 1, 22050, 16, second, quint32(second.size())) << false << "";
     QTest::newRow("recording claims gigabytes") << "wav" << wav(1, 1, 22050, 16, second, 0xFFFFFF00u) << false << "";
 }
 
