@@ -42,35 +42,42 @@ private slots:
     void callSequence();
     void recognition_data();
     void recognition();
-    void mediaPaths_data();
-    void mediaPaths();
 };
 
 void TestKeyHandler::callSequence_data()
 {
     QTest::addColumn<uint>("code");
+    QTest::addColumn<QString>("folder");
     QTest::addColumn<bool>("pictureLoads");
     QTest::addColumn<QStringList>("expected");
 
     const QString question = QStringLiteral("box Premi un altro tasto | Fai attenzione, non hai premuto un tasto alfanumerico | %1")
                                  .arg(int(MessageIcon::Question));
     QTest::newRow("recognized letter")
-        << uint('b') << true
+        << uint('b') << "/opt/quilloro" << true
         << QStringList{"font 216", "focus", "hide", "caption b", "suona /opt/quilloro/IMG/b.wav", "show",
                        "load /opt/quilloro/IMG/b.jpg"};
-    QTest::newRow("escape") << 27u << true
+    // The folder is used as given: a root that keeps its separator gives two in a row.
+    QTest::newRow("program in the root folder")
+        << uint('q') << "/" << true
+        << QStringList{"font 216", "focus", "hide", "caption q", "suona //IMG/q.wav", "show", "load //IMG/q.jpg"};
+    QTest::newRow("folder with spaces and accents")
+        << uint('q') << u"/home/a b/perché"_s << true
+        << QStringList{"font 216", "focus", "hide", "caption q", u"suona /home/a b/perché/IMG/q.wav"_s, "show",
+                       u"load /home/a b/perché/IMG/q.jpg"_s};
+    QTest::newRow("escape") << 27u << "/opt/quilloro" << true
                             << QStringList{"font 216", "focus",
                                            QStringLiteral("box Ciao alla prossima | A presto da Ferlandi | %1")
                                                .arg(int(MessageIcon::Exclamation)),
                                            "end"};
-    QTest::newRow("upper case") << uint('A') << true
+    QTest::newRow("upper case") << uint('A') << "/opt/quilloro" << true
                                 << QStringList{"font 216", "focus", "hide", "caption A", question};
-    QTest::newRow("accented") << 0xE8u << true
+    QTest::newRow("accented") << 0xE8u << "/opt/quilloro" << true
                               << QStringList{"font 216", "focus", "hide", u"caption è"_s, question};
     // The recording has started before the picture fails; the previous
     // key's picture must not stay up beside the new character.
     QTest::newRow("picture fails")
-        << uint('7') << false
+        << uint('7') << "/opt/quilloro" << false
         << QStringList{"font 216", "focus", "hide", "caption 7", "suona /opt/quilloro/IMG/7.wav", "show",
                        "load /opt/quilloro/IMG/7.jpg", "hide",
                        QStringLiteral("box Non riesco a mostrare l'immagine\n/opt/quilloro/IMG/7.jpg\n\nIl file non esiste. | "
@@ -81,10 +88,12 @@ void TestKeyHandler::callSequence_data()
 void TestKeyHandler::callSequence()
 {
     QFETCH(uint, code);
+    QFETCH(QString, folder);
     QFETCH(bool, pictureLoads);
     QFETCH(QStringList, expected);
 
     FakeWindow window;
+    window.folder = folder;
     window.pictureLoads = pictureLoads;
     Text1_KeyPress(code, window, window);
     QCOMPARE(window.calls, expected);
@@ -122,29 +131,6 @@ void TestKeyHandler::recognition()
     QCOMPARE(answered, !recognized);
     // Whatever the key, the label shows exactly its character.
     QCOMPARE(window.calls.at(3), u"caption "_s + QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1));
-}
-
-void TestKeyHandler::mediaPaths_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("wav");
-
-    QTest::newRow("ordinary") << "/usr/lib/quilloro" << "/usr/lib/quilloro/IMG/q.wav";
-    // The folder is used as given: a root that keeps its separator gives two in a row.
-    QTest::newRow("root") << "/" << "//IMG/q.wav";
-    QTest::newRow("spaces and accents") << u"/home/a b/perché"_s << u"/home/a b/perché/IMG/q.wav"_s;
-}
-
-void TestKeyHandler::mediaPaths()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, wav);
-
-    FakeWindow window;
-    window.folder = folder;
-    Text1_KeyPress('q', window, window);
-    QCOMPARE(window.calls.at(4), u"suona "_s + wav);
-    QCOMPARE(window.calls.at(6), u"load "_s + wav.chopped(4) + u".jpg"_s);
 }
 
 QTEST_APPLESS_MAIN(TestKeyHandler)
