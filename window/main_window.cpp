@@ -80,6 +80,10 @@ QString pictureErrorReason(const QString &path, QImageReader::ImageReaderError e
 Form1::Form1(QWidget *parent)
     : QMainWindow(parent)
 {
+    // Both settings are process-wide, yet they are made here and not where
+    // the application is set up: they serve what this window does (it
+    // decodes the pictures, and owns the key box), and so every Form1,
+    // the program's and the tests', runs under them.
     QImageReader::setAllocationLimit(PictureAllocationLimitMB);
     // The key box is never seen; a blinking caret would only wake the
     // program up twice a second for nothing.
