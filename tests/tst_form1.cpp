@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QTest>
 
+#include <algorithm>
+
 #include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
@@ -125,7 +127,7 @@ void TestForm1::startScreen()
     }
     QCOMPARE(foreign, 0);
     QVERIFY2(cyanPixels > 10000, qPrintable(QString::number(cyanPixels)));
-    // 72-point letters: a line of them is some 75 pixels tall.
+    // 72-point letters: a line of them is some 70 pixels tall.
     QVERIFY2(tallestBand > 48, qPrintable(QStringLiteral("lines at most %1 pixels tall").arg(tallestBand)));
     // The last line is whole, above the bottom of the window.
     QVERIFY2(bottom < screen.height() - 1, qPrintable(QStringLiteral("text down to row %1").arg(bottom)));
