@@ -2,7 +2,7 @@
 # The Debian 12 packages the project needs, and a function that installs the
 # missing ones. Sourced by scripts/run and scripts/test.
 
-build_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+build_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
                 libsndfile1-dev libpulse-dev fonts-liberation)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudio-utils
                dpkg-dev desktop-file-utils appstream file valgrind pipewire pipewire-pulse wireplumber dbus)
