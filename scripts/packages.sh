@@ -2,10 +2,11 @@
 # The Debian 12 packages the project needs, and a function that installs the
 # missing ones. Sourced by scripts/run and scripts/test.
 
+# dpkg-dev and file: cpack -G DEB runs dpkg-shlibdeps, which needs file.
 build_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-                libsndfile1-dev libpulse-dev fonts-liberation)
+                libsndfile1-dev libpulse-dev fonts-liberation dpkg-dev file)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudio-utils
-               dpkg-dev desktop-file-utils appstream file valgrind pipewire pipewire-pulse wireplumber dbus)
+               desktop-file-utils appstream valgrind pipewire pipewire-pulse wireplumber dbus)
 
 install_missing() {
     local missing=() package
