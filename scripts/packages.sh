@@ -6,7 +6,8 @@
 build_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
                 libsndfile1-dev libpulse-dev fonts-liberation dpkg-dev file)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudio-utils
-               desktop-file-utils appstream valgrind pipewire pipewire-pulse wireplumber dbus)
+               desktop-file-utils appstream lintian devscripts valgrind
+               pipewire pipewire-pulse wireplumber dbus)
 
 install_missing() {
     local missing=() package

@@ -1,0 +1,42 @@
+#!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Builds the Debian package from the build tree and holds it to the archive's
+# standard without installing it: lintian reports no error and no warning, and
+# the packaged executable is hardened (hardening-check: PIE, stack protector,
+# FORTIFY_SOURCE, RELRO and immediate binding).
+# Usage: deb_lint.sh <build-dir>
+set -euo pipefail
+build=$(realpath "${1:?usage: deb_lint.sh <build-dir>}")
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+(cd "$build" && cpack -G DEB -B "$out" >"$out/cpack.log") || { cat "$out/cpack.log"; exit 1; }
+debs=("$out"/quilloro_*.deb)
+if ((${#debs[@]} != 1)) || [[ ! -f ${debs[0]} ]]; then
+    echo "FAIL: cpack made no single quilloro_*.deb"
+    cat "$out/cpack.log"
+    exit 1
+fi
+deb=${debs[0]}
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# Lintian prints its findings one a line, "E: quilloro: tag ..." for an error
+# and "W: ..." for a warning; other levels are advice.
+lintian --version
+findings=$(lintian --fail-on none "$deb" 2>&1 | grep -v '^running with root privileges' || true)
+[[ -n $findings ]] && echo "$findings"
+grep -Eq '^[EW]: ' <<<"$findings" && fail "lintian reports errors or warnings"
+
+mkdir "$out/root"
+dpkg-deb -x "$deb" "$out/root"
+report=$(hardening-check "$out/root/usr/lib/quilloro/quilloro" || true)
+echo "$report"
+for feature in 'Position Independent Executable' 'Stack protected' 'Fortify Source functions' \
+               'Read-only relocations' 'Immediate binding'; do
+    grep -q "^ $feature: yes" <<<"$report" || fail "hardening-check: $feature is not yes"
+done
+
+((failures == 0)) && echo "package lint and hardening OK"
+exit $((failures > 0))
