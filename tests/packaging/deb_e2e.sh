@@ -46,20 +46,21 @@ deb=${debs[0]}
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# The libraries the executable links to come from dpkg-shlibdeps; the xcb
-# platform plugin and the fonts are loaded at run time and listed by hand.
+# The libraries the executable links to come from dpkg-shlibdeps; the fonts
+# are used at run time and listed by hand. Debian 13 renamed some libraries
+# for 64-bit time (libqt6core6t64), so either name will do.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for package in libqt6core6 libqt6gui6 libqt6widgets6 libpulse0 libsndfile1 qt6-qpa-plugins fonts-liberation; do
-    [[ ", $depends," == *", $package"[\ ,]* ]] || fail "Depends lacks $package"
+for package in libqt6core6 libqt6gui6 libqt6widgets6 libpulse0 libsndfile1 fonts-liberation; do
+    [[ ", $depends," =~ ,\ $package(t64)?[\ ,] ]] || fail "Depends lacks $package"
 done
 [[ $(dpkg-deb -f "$deb" Section) == education ]] || fail "Section is not education"
-
-apt-get install -y -o DPkg::Lock::Timeout=300 "$deb"
-installed=1
-
-[[ $(readlink -f /usr/bin/quilloro) == /usr/lib/quilloro/quilloro ]] \
-    || fail "/usr/bin/quilloro resolves to '$(readlink -f /usr/bin/quilloro)'"
 ((failures == 0)) || exit 1
+
+# Without the recommended packages: what the test needs beside the package
+# (a sound server) is there already, and nothing else is left behind when the
+# package is removed again.
+apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb"
+installed=1
 
 bash "$e2e" /usr/bin/quilloro
