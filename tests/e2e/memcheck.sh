@@ -7,6 +7,7 @@
 #   memcheck.sh PROGRAM     (PROGRAM with its IMG beside it, e.g. build/quilloro)
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
+wait_seconds=90 # a start or an exit under Valgrind takes many times as long
 source "$here/session.sh"
 program=$(readlink -f "$1")
 sources=$(readlink -f "$here/../..")
@@ -20,7 +21,7 @@ valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite --errors-f
 app=$!
 session_pids+=($app)
 
-win=$(window_named '^Quilloro - ') || { echo "the window never appeared under valgrind"; exit 1; }
+win=$(window_named '^Quilloro - ') || { echo "FAIL: the window never appeared under valgrind"; exit 1; }
 xdotool windowfocus --sync "$win"
 # Letters and digits only: any other key would open a box and wait.
 for key in $(echo {a..z} {0..9} {a..n}); do
@@ -29,10 +30,10 @@ for key in $(echo {a..z} {0..9} {a..n}); do
 done
 sleep 0.5
 xdotool key Escape
-box=$(window_named '^A presto da Ferlandi$')
+box=$(window_named '^A presto da Ferlandi$') || { echo "FAIL: no farewell box under valgrind"; exit 1; }
 xdotool windowfocus --sync "$box" key Return
-status=0
-wait "$app" || status=$?
+wait_exit "$app"
+status=$exit_status
 
 grep -E 'ERROR SUMMARY|definitely lost' "$log" | sed 's/^==[0-9]*== //'
 # An error record runs from its headline to the next blank line. It is ours
@@ -46,4 +47,4 @@ ours=$(awk -v mine="$mine" '
     END { print count + 0 }' "$log")
 echo "errors in the program's own code: $ours; exit status $status"
 [ -n "$keep_log" ] && cp "$log" "$keep_log"
-[ "$status" -eq 0 ] && [ "$ours" -eq 0 ]
+[ "$status" = 0 ] && [ "$ours" -eq 0 ]

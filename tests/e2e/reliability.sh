@@ -15,30 +15,17 @@ start_program() {
     env "${@:2}" "$1" 2>>"$session_dir/stderr" &
     app=$!
     session_pids+=($app)
-    win=$(window_named '^Quilloro - ')
+    win=$(window_named '^Quilloro - ') || { echo "FAIL: the window never appeared"; exit 1; }
     xdotool windowfocus --sync "$win"
     top=$(($(xwininfo -id "$win" | awk '/Height:/ { print $2 }') - 554))
 }
 
-# press KEY: presses it and reports whether a recording was heard.
-press_heard() {
-    record_start "$session_dir/press.raw"
-    xdotool key "$1"
-    sleep 0.4
-    record_stop
-    above "$(rms_of "$session_dir/press.raw")" 0.02
-}
-
-press_silent() { ! press_heard "$1"; }
-
-picture_shown() { above "$(window_mean "$win" 50 50 20 $((top + 310)))" 0.2; }
-
-# answer_box TITLE: the box with that title opened; answers it.
+# answer_box TITLE: the box with that title opened; answers it, and it closed.
 answer_box() {
     local box
     box=$(window_named "^$1\$") || return 1
     xdotool windowfocus --sync "$box" key Return
-    sleep 0.2
+    wait_for "$wait_seconds" no_window_named "^$1\$"
 }
 
 still_running() { kill -0 "$app" 2>/dev/null; }
@@ -46,7 +33,12 @@ still_running() { kill -0 "$app" 2>/dev/null; }
 quit_program() {
     xdotool windowfocus --sync "$win" key Escape
     answer_box 'A presto da Ferlandi' || true
-    wait "$app" 2>/dev/null || true
+    wait_exit "$app"
+    if [ "$exit_status" = timeout ]; then
+        echo "FAIL: the program did not end after the farewell"
+        failed=$((failed + 1))
+        kill "$app"
+    fi
 }
 
 : >"$session_dir/stderr"
@@ -98,7 +90,8 @@ for case in missing file unreadable; do
         "${user[@]}" env DISPLAY="$DISPLAY" HOME=/tmp XDG_RUNTIME_DIR="$session_dir/nobody-run" \
             "$folder/quilloro" 2>>"$session_dir/stderr" &
         app=$!; session_pids+=($app)
-        win=$(window_named '^Quilloro - '); xdotool windowfocus --sync "$win"
+        win=$(window_named '^Quilloro - ') || { echo "FAIL: the window never appeared"; exit 1; }
+        xdotool windowfocus --sync "$win"
     else
         start_program "$folder/quilloro"
     fi

@@ -5,6 +5,27 @@
 session_dir=$(mktemp -d /tmp/quilloro-e2e.XXXXXX)
 session_pids=()
 
+# The environment a desktop session gives, whatever the caller's: a UTF-8
+# locale (Qt warns on standard error under any other) and a runtime folder.
+unset LC_ALL LANGUAGE $(compgen -v LC_)
+export LANG=C.UTF-8
+export XDG_RUNTIME_DIR="$session_dir/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+# How long to wait, at most, for anything the program does: a window, a box,
+# a picture, a recording, its end. Generous, as the machine may be busy; the
+# memcheck run raises it, as the program is much slower under Valgrind.
+wait_seconds=${wait_seconds:-20}
+
+# wait_for SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    until "${@:2}"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
 session_cleanup() {
     # Newest first: the program before the servers it is connected to.
     local i pid
@@ -47,30 +68,21 @@ install_copy() {
 start_display() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$session_dir/display" >/dev/null 2>&1 &
     session_pids+=($!)
-    local i
-    for i in $(seq 100); do
-        [ -s "$session_dir/display" ] && break
-        sleep 0.05
-    done
+    wait_for "$wait_seconds" test -s "$session_dir/display"
     export DISPLAY=":$(cat "$session_dir/display")"
     xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start" >&2; return 1; }
 }
 
 # Starts PulseAudio with one null sink, "e2e", and points clients at it.
 start_sound() {
-    export XDG_RUNTIME_DIR="$session_dir/run" PULSE_RUNTIME_PATH="$session_dir/run/pulse" HOME="$session_dir/home"
-    mkdir -p "$XDG_RUNTIME_DIR" "$HOME"
-    chmod 700 "$XDG_RUNTIME_DIR"
+    export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse" HOME="$session_dir/home"
+    mkdir -p "$HOME"
     export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
         -L 'module-null-sink sink_name=e2e' -L 'module-native-protocol-unix' >"$session_dir/pulse.log" 2>&1 &
     sound_pid=$!
     session_pids+=($sound_pid)
-    local i
-    for i in $(seq 100); do
-        pactl info >/dev/null 2>&1 && return 0
-        sleep 0.05
-    done
+    wait_for "$wait_seconds" eval 'pactl info >/dev/null 2>&1' && return 0
     echo "PulseAudio did not start" >&2
     cat "$session_dir/pulse.log" >&2
     return 1
@@ -83,15 +95,13 @@ stop_sound() {
 
 # record_start FILE / record_stop: what reaches the null sink, as 16-bit mono at 22050 Hz.
 record_start() {
+    rm -f "$1"
     parec -d e2e.monitor --raw --format=s16le --rate=22050 --channels=1 --latency-msec=10 >"$1" &
     record_pid=$!
     # The monitor delivers silence while nothing plays, so recording has
-    # begun once the file grows.
-    local i
-    for i in $(seq 100); do
-        [ -s "$1" ] && return 0
-        sleep 0.02
-    done
+    # begun once the file grows. That may take two seconds: an idle null sink
+    # renders in long blocks, and the first one must end.
+    wait_for "$wait_seconds" test -s "$1"
 }
 record_stop() {
     sleep 0.1
@@ -99,20 +109,36 @@ record_stop() {
     wait "$record_pid" 2>/dev/null || true
 }
 
-# RMS level of a recording made by record_start, from 0 to 1.
-rms_of() {
-    sox -t raw -r 22050 -e signed -b 16 -c 1 "$1" -n stat 2>&1 | awk '/RMS +amplitude/ { print $3 }'
+# loud_seconds FILE [BYTES]: for how long a recording made by record_start
+# (or its last BYTES) is louder than -26 dBFS. A count of loud samples, unlike
+# a level over the whole file, does not depend on how long the file is.
+loud_seconds() {
+    if [ -n "${2:-}" ]; then tail -c "$2" "$1"; else cat "$1"; fi |
+        od -An -v -t d2 -w2 | awk '$1 > 1638 || $1 < -1638 { n++ } END { printf "%.3f\n", n / 22050 }'
 }
+recorded_seconds() { echo "$(($(stat -c %s "$1") / 44100))"; }
+# A tenth of a second is heard; the end of a recording is a fifth of a second quiet.
+heard_in() { above "$(loud_seconds "$1")" 0.1; }
+quiet_end() { [ "$(loud_seconds "$1" 8820)" = 0.000 ]; }
 
-# Waits for a window whose title matches, and prints its id.
+# window_named TITLE [SECONDS]: waits for a window whose title matches, and prints its id.
 window_named() {
-    local id i
-    for i in $(seq 100); do
+    local id deadline=$((SECONDS + ${2:-$wait_seconds}))
+    while :; do
         id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
         [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.05
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
     done
-    return 1
+}
+no_window_named() { [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
+
+# wait_exit PID: waits for the program to end, for at most wait_seconds, and
+# sets exit_status to its status, or "timeout".
+wait_exit() {
+    exit_status=timeout
+    wait_for "$wait_seconds" eval "! kill -0 $1 2>/dev/null" || return 0
+    wait "$1" 2>/dev/null && exit_status=0 || exit_status=$?
 }
 
 # Mean brightness (0 to 1) of a rectangle of a window: window_mean ID W H X Y.
@@ -120,3 +146,37 @@ window_mean() {
     import -window "$1" "$session_dir/shot.png" 2>/dev/null
     convert "$session_dir/shot.png" -crop "$2x$3+$4+$5" +repage -format '%[fx:mean]' info:
 }
+
+# What a key does, judged on the window in $win (its client area $top pixels
+# down) and on the null sink. Each waits for the program, never for a fixed time.
+
+# press_heard KEY: presses it and reports whether a recording was heard. It
+# then waits for the recording to end, so that the next press is judged alone.
+press_heard() {
+    local file="$session_dir/press.raw" heard=0
+    record_start "$file" || return 1
+    xdotool key "$1"
+    wait_for 10 heard_in "$file" && heard=1
+    [ "$heard" = 1 ] && wait_for "$wait_seconds" quiet_end "$file"
+    record_stop
+    [ "$heard" = 1 ]
+}
+
+# press_silent KEY: presses it and reports whether nothing was heard for a
+# second after the window showed the key.
+press_silent() {
+    local file="$session_dir/press.raw" before
+    before=$(window_sum)
+    record_start "$file" || return 1
+    xdotool key "$1"
+    wait_for "$wait_seconds" window_changed "$before" || { record_stop; return 1; }
+    sleep 1
+    record_stop
+    [ "$(recorded_seconds "$file")" -ge 1 ] && ! above "$(loud_seconds "$file")" 0.01
+}
+window_sum() { import -window "$win" -depth 8 rgb:- 2>/dev/null | md5sum; }
+window_changed() { [ "$(window_sum)" != "$1" ]; }
+
+# The picture's place in the window is lit (the pictures of install_copy are red).
+picture_shown() { wait_for "$wait_seconds" picture_now; }
+picture_now() { above "$(window_mean "$win" 50 50 20 $((top + 310)))" 0.2; }
