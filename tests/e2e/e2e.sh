@@ -1,67 +1,30 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the real program under Xvfb with a PulseAudio null sink and drives it
-# with xdotool as a child would: the window, a letter with its picture and
-# its recording, ten presses of one key, a key that is not a letter, Escape.
+# with xdotool, in one of the modes in modes/ (each a file sourced here once
+# the session is up, with the functions of session.sh and $program at hand):
 #
-#   e2e.sh PROGRAM            the program as installed, with its own IMG beside it
-#   e2e.sh PROGRAM --fixture  a copy of the program beside a small test IMG
+#   e2e.sh PROGRAM MODE [ARG...]
+#
+#   lesson       a copy of the program beside a small test IMG, driven as a
+#                child would: a letter, ten presses of one key, another key, Escape
+#   installed    the same lesson on the program as installed, with its own IMG
+#   reliability  no display, odd folders, missing and damaged media, and a
+#                sound server that goes away and comes back
+#   memcheck     a short session under Valgrind's memcheck
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
-source "$here/session.sh"
-
-program=$(readlink -f "$1")
-fixture=${2:-}
-if [ "$fixture" = --fixture ]; then
-    install_copy "$program" "$session_dir/app" 0.25
-    program="$session_dir/app/quilloro"
+if [ $# -lt 2 ] || [ ! -f "$here/modes/$2.sh" ]; then
+    echo "usage: e2e.sh PROGRAM MODE [ARG...]; modes:" $(basename -s .sh "$here"/modes/*.sh) >&2
+    exit 2
 fi
+program=$(readlink -f "$1")
+mode=$2
+mode_args=("${@:3}")
 
+source "$here/session.sh"
+: >"$session_dir/stderr"
 start_display
 start_sound
-
-"$program" 2>"$session_dir/stderr" &
-app=$!
-session_pids+=($app)
-
-win=$(window_named '^Quilloro - ') || { echo "FAIL: the window never appeared"; exit 1; }
-xdotool windowfocus --sync "$win"
-height=$(xwininfo -id "$win" | awk '/Height:/ { print $2 }')
-width=$(xwininfo -id "$win" | awk '/Width:/ { print $2 }')
-top=$((height - 554)) # the menu bar sits above the 554-pixel client area
-check "window is 517 pixels wide" test "$width" -eq 517
-check "menu bar above the client area" test "$top" -gt 10 -a "$top" -lt 60
-check "no picture before a key" test "$(window_mean "$win" 50 50 20 $((top + 310)))" = 0
-
-check "a plays its recording" press_heard a
-check "a shows its picture" picture_shown
-
-if [ "$fixture" = --fixture ]; then
-    # Each press is recorded on its own, after the previous tone has ended,
-    # so every one of the ten must be heard by itself.
-    heard=0
-    for i in $(seq 10); do
-        press_heard b && heard=$((heard + 1))
-    done
-    check "ten presses of b give ten recordings ($heard heard)" test "$heard" -eq 10
-fi
-
-xdotool key shift+a
-box=$(window_named '^Fai attenzione, non hai premuto un tasto alfanumerico$') || box=
-check "A opens the box for other keys" test -n "$box"
-if [ -n "$box" ]; then
-    xdotool windowfocus --sync "$box" key Return
-    check "the box closes with Return" wait_for "$wait_seconds" no_window_named '^Fai attenzione'
-    check "the window has the keyboard again" wait_for "$wait_seconds" eval '[ "$(xdotool getwindowfocus)" = "$win" ]'
-fi
-
-xdotool key Escape
-box=$(window_named '^A presto da Ferlandi$') || box=
-check "Escape opens the farewell box" test -n "$box"
-[ -n "$box" ] && xdotool windowfocus --sync "$box" key Return
-wait_exit "$app"
-check "the program ends with status 0 after the farewell (got $exit_status)" test "$exit_status" = 0
-check "nothing on standard error" test ! -s "$session_dir/stderr"
-[ -s "$session_dir/stderr" ] && sed 's/^/stderr: /' "$session_dir/stderr"
-
+source "$here/modes/$mode.sh"
 summary

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Sourced by the end-to-end tests: a private X server and a private PulseAudio
-# server with a null sink, both stopped when the calling script exits.
+# Sourced by e2e.sh: everything the modes share. A private X server and a
+# private PulseAudio server with a null sink, the program started in them and
+# driven through xdotool, and the checks; all stopped when the script exits.
 
 session_dir=$(mktemp -d /tmp/quilloro-e2e.XXXXXX)
 session_pids=()
@@ -145,6 +146,41 @@ wait_exit() {
 window_mean() {
     import -window "$1" "$session_dir/shot.png" 2>/dev/null
     convert "$session_dir/shot.png" -crop "$2x$3+$4+$5" +repage -format '%[fx:mean]' info:
+}
+
+# start_program COMMAND...: starts the program (COMMAND ends with its path),
+# its standard error added to $session_dir/stderr, and waits for its window:
+# sets app (its process), win (the window) and top (where the client area
+# begins under the menu bar).
+start_program() {
+    "$@" 2>>"$session_dir/stderr" &
+    app=$!
+    session_pids+=($app)
+    win=$(window_named '^Quilloro - ') || { echo "FAIL: the window never appeared"; exit 1; }
+    xdotool windowfocus --sync "$win"
+    top=$(($(xwininfo -id "$win" | awk '/Height:/ { print $2 }') - 554))
+}
+still_running() { kill -0 "$app" 2>/dev/null; }
+
+# answer_box TITLE: the box with that title opened; answers it, and it closed.
+answer_box() {
+    local box
+    box=$(window_named "^$1\$") || return 1
+    xdotool windowfocus --sync "$box" key Return
+    wait_for "$wait_seconds" no_window_named "^$1\$"
+}
+
+# quit_program: Escape, the farewell box answered, and the program ended;
+# exit_status says how. One that does not end is a failure, and is stopped.
+quit_program() {
+    xdotool windowfocus --sync "$win" key Escape
+    answer_box 'A presto da Ferlandi' || true
+    wait_exit "$app"
+    if [ "$exit_status" = timeout ]; then
+        echo "FAIL: the program did not end after the farewell"
+        failed=$((failed + 1))
+        kill "$app"
+    fi
 }
 
 # What a key does, judged on the window in $win (its client area $top pixels

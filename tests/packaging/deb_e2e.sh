@@ -63,4 +63,4 @@ done
 apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb"
 installed=1
 
-bash "$e2e" /usr/bin/quilloro
+bash "$e2e" /usr/bin/quilloro installed

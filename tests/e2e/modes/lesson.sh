@@ -1,0 +1,47 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The lesson as a child has it: the window, a letter with its picture and its
+# recording, ten presses of one key, a key that is not a letter, Escape.
+# Runs on a copy of the program beside a test IMG of short tones, unless the
+# installed mode asks for the program's own media.
+
+if [ -z "${own_media:-}" ]; then
+    install_copy "$program" "$session_dir/app" 0.25
+    program="$session_dir/app/quilloro"
+fi
+
+start_program "$program"
+width=$(xwininfo -id "$win" | awk '/Width:/ { print $2 }')
+check "window is 517 pixels wide" test "$width" -eq 517
+check "menu bar above the client area" test "$top" -gt 10 -a "$top" -lt 60
+check "no picture before a key" test "$(window_mean "$win" 50 50 20 $((top + 310)))" = 0
+
+check "a plays its recording" press_heard a
+check "a shows its picture" picture_shown
+
+if [ -z "${own_media:-}" ]; then
+    # Each press is recorded on its own, after the previous tone has ended,
+    # so every one of the ten must be heard by itself.
+    heard=0
+    for i in $(seq 10); do
+        press_heard b && heard=$((heard + 1))
+    done
+    check "ten presses of b give ten recordings ($heard heard)" test "$heard" -eq 10
+fi
+
+xdotool key shift+a
+box=$(window_named '^Fai attenzione, non hai premuto un tasto alfanumerico$') || box=
+check "A opens the box for other keys" test -n "$box"
+if [ -n "$box" ]; then
+    xdotool windowfocus --sync "$box" key Return
+    check "the box closes with Return" wait_for "$wait_seconds" no_window_named '^Fai attenzione'
+    check "the window has the keyboard again" wait_for "$wait_seconds" eval '[ "$(xdotool getwindowfocus)" = "$win" ]'
+fi
+
+xdotool key Escape
+box=$(window_named '^A presto da Ferlandi$') || box=
+check "Escape opens the farewell box" test -n "$box"
+if [ -n "$box" ]; then xdotool windowfocus --sync "$box" key Return; fi
+wait_exit "$app"
+check "the program ends with status 0 after the farewell (got $exit_status)" test "$exit_status" = 0
+check "nothing on standard error" test ! -s "$session_dir/stderr"
+if [ -s "$session_dir/stderr" ]; then sed 's/^/stderr: /' "$session_dir/stderr"; fi
