@@ -65,9 +65,12 @@ install_copy() {
     done
 }
 
-# Starts Xvfb on the first free display and exports DISPLAY.
+# Starts Xvfb on the first free display and exports DISPLAY. Without
+# -noreset, Xvfb resets whenever its last client leaves, and refuses a client
+# that connects meanwhile: a program starting slowly (under Valgrind) while
+# xdotool polls for its window met exactly that, and ended with "no display".
 start_display() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$session_dir/display" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$session_dir/display" >/dev/null 2>&1 &
     session_pids+=($!)
     wait_for "$wait_seconds" test -s "$session_dir/display"
     export DISPLAY=":$(cat "$session_dir/display")"
@@ -156,7 +159,12 @@ start_program() {
     "$@" 2>>"$session_dir/stderr" &
     app=$!
     session_pids+=($app)
-    win=$(window_named '^Quilloro - ') || { echo "FAIL: the window never appeared"; exit 1; }
+    if ! win=$(window_named '^Quilloro - '); then
+        still_running && echo "FAIL: the window never appeared" ||
+            echo "FAIL: the program ended without a window"
+        sed 's/^/stderr: /' "$session_dir/stderr" | tail -20
+        exit 1
+    fi
     xdotool windowfocus --sync "$win"
     top=$(($(xwininfo -id "$win" | awk '/Height:/ { print $2 }') - 554))
 }

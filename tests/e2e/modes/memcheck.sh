@@ -4,7 +4,7 @@
 # through the program's own code. KEEP_LOG=FILE keeps Valgrind's log.
 
 wait_seconds=90 # a start or an exit under Valgrind takes many times as long
-log="$session_dir/memcheck.log"
+log=${KEEP_LOG:-$session_dir/memcheck.log}
 start_program valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite \
     --errors-for-leak-kinds=definite --num-callers=30 --log-file="$log" "$program"
 
@@ -27,4 +27,3 @@ ours=$(awk -v mine="$mine" '
     first == "" && match($0, /\([^():]+\.(c|cc|cpp|h):[0-9]+\)/) { first = substr($0, RSTART, RLENGTH) }
     END { print count + 0 }' "$log")
 check "no Valgrind error in the program's own code ($ours found)" test "$ours" -eq 0
-if [ -n "${KEEP_LOG:-}" ]; then cp "$log" "$KEEP_LOG"; fi
