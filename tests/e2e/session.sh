@@ -97,10 +97,12 @@ stop_sound() {
     wait "$sound_pid" 2>/dev/null || true
 }
 
-# record_start FILE / record_stop: what reaches the null sink, as 16-bit mono at 22050 Hz.
+# record_start FILE / record_stop: what reaches the null sink ($listen, e2e
+# unless a mode says otherwise), as 16-bit mono at 22050 Hz.
+listen=e2e
 record_start() {
     rm -f "$1"
-    parec -d e2e.monitor --raw --format=s16le --rate=22050 --channels=1 --latency-msec=10 >"$1" &
+    parec -d "$listen.monitor" --raw --format=s16le --rate=22050 --channels=1 --latency-msec=10 >"$1" &
     record_pid=$!
     # The monitor delivers silence while nothing plays, so recording has
     # begun once the file grows. That may take two seconds: an idle null sink

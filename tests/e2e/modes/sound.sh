@@ -1,0 +1,257 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The program while the sound server around it changes: no server or no
+# output device at start, a device unplugged, the stream killed from a mixer,
+# the server killed and started again, the default output changed; and what
+# a listener hears: a new key cuts the old recording, a replaced file is read
+# again, each sample rate at its pitch, a floating-point recording at its
+# level, the stream corked when quiet.
+#
+#   e2e.sh PROGRAM sound [pulseaudio|pipewire] [SCENARIO...]   (every scenario when none is named)
+
+server=${mode_args[0]:-pulseaudio}
+scenarios=("${mode_args[@]:1}")
+if [ "$server" = pipewire ] && ! command -v pipewire-pulse >/dev/null; then
+    echo "PipeWire is not installed (packages pipewire, pipewire-pulse, wireplumber): skipped"
+    exit 77
+fi
+
+# --- The sound server, started without any output device. The session's
+# own PulseAudio makes way for it.
+stop_sound
+pipewire_started=
+start_server() {
+    export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse" HOME="$session_dir/home"
+    mkdir -p "$HOME"
+    export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
+    if [ "$server" = pipewire ]; then
+        # PipeWire and its session manager (which needs a session bus) stay;
+        # its PulseAudio service is the server the program talks to.
+        if [ -z "$pipewire_started" ]; then
+            export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
+            dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/server.log" 2>&1 &
+            session_pids+=($!)
+            wait_for "$wait_seconds" test -S "$session_dir/bus"
+            pipewire >>"$session_dir/server.log" 2>&1 &
+            session_pids+=($!)
+            wait_for "$wait_seconds" test -S "$XDG_RUNTIME_DIR/pipewire-0"
+            wireplumber >>"$session_dir/server.log" 2>&1 &
+            session_pids+=($!)
+            pipewire_started=1
+        fi
+        pipewire-pulse >>"$session_dir/server.log" 2>&1 &
+    else
+        # With a pid file, so that pacmd can reach it.
+        pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false \
+            -L module-native-protocol-unix >>"$session_dir/server.log" 2>&1 &
+    fi
+    sound_pid=$!
+    session_pids+=($sound_pid)
+    wait_for "$wait_seconds" eval 'pactl info >/dev/null 2>&1' && return 0
+    echo "the sound server did not start" >&2
+    tail -20 "$session_dir/server.log" >&2
+    return 1
+}
+kill_server() {
+    kill -KILL "$sound_pid" 2>/dev/null || true
+    wait "$sound_pid" 2>/dev/null || true
+}
+
+# add_sink NAME: a null sink, made the default output; sets sink_module.
+add_sink() {
+    sink_module=$(pactl load-module module-null-sink "sink_name=$1")
+    wait_for "$wait_seconds" eval "pactl list short sinks | grep -qw $1"
+    pactl set-default-sink "$1"
+}
+
+# The program's stream as the server lists it: "INDEX CORKED" (yes or no),
+# or nothing. PipeWire knows the stream by another number, its object.id.
+our_stream() {
+    local index=index_
+    [ "$server" = pipewire ] && index=id
+    pactl list sink-inputs | awk '
+        /^Sink Input #/ { index_ = substr($3, 2); id = "" }
+        /object.id = / { id = $3; gsub(/"/, "", id) }
+        /Corked:/ { corked = $2 }
+        /application.name = "Quilloro"/ { found = 1 }
+        found && /^$/ { exit }
+        END { if (found) print '"$index"', corked }'
+}
+quiet_stream() { [ "$(our_stream | cut -d' ' -f2)" != no ]; }
+
+# kill_stream: ends the program's stream, as a volume mixer can.
+kill_stream() {
+    local stream
+    stream=$(our_stream | cut -d' ' -f1)
+    [ -n "$stream" ] || return 0
+    if [ "$server" = pipewire ]; then
+        pw-cli destroy "$stream" >/dev/null
+    else
+        pactl list short modules | grep -q module-cli-protocol-unix || pactl load-module module-cli-protocol-unix >/dev/null
+        pacmd kill-sink-input "$stream"
+    fi
+}
+
+# The key's picture is shown and no box opened: the lesson goes on.
+no_box() { [ "$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l)" -le 1 ]; }
+# alive WHAT KEY: KEY pressed, the program is still running, shows its picture, opened no box.
+alive() {
+    xdotool key "$2"
+    check "$1: still running" still_running
+    check "$1: '$2' shows its picture, no box" eval 'picture_shown && no_box'
+}
+# playing KEY: presses KEY and waits until its recording is heard.
+playing() {
+    record_start "$session_dir/playing.raw"
+    xdotool key "$1"
+    wait_for 10 heard_in "$session_dir/playing.raw"
+    record_stop
+}
+# press_pitch KEY: the pitch, in Hz, heard when KEY is pressed.
+press_pitch() {
+    record_start "$session_dir/pitch.raw"
+    xdotool key "$1"
+    wait_for 10 heard_in "$session_dir/pitch.raw"
+    sleep 0.3
+    record_stop
+    sox -t raw -r 22050 -e signed -b 16 -c 1 "$session_dir/pitch.raw" -n stat 2>&1 | awk '/Rough +frequency/ { print $3 }'
+}
+near() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b * 0.9 && a < b * 1.1) }'; }
+
+# --- The media: every key a short tone, a few keys made for one check each.
+install_copy "$program" "$session_dir/app" 0.3
+program="$session_dir/app/quilloro"
+img="$session_dir/app/IMG"
+sox -n -r 22050 -c 1 -b 16 "$img/l.wav" synth 6 sine 660 vol 0.5 # long
+sox -n -r 22050 -c 1 -b 16 "$img/s.wav" synth 0.5 sine 660 vol 0 # pure silence
+for rate in 8000 22050 44100; do
+    sox -n -r "$rate" -c 1 -b 16 "$img/${rate:0:1}.wav" synth 0.6 sine 440 vol 0.5
+done
+# A floating-point recording with the extensible header, as audio editors and
+# ffmpeg write them: a 660 Hz tone at half of full scale.
+le() { local value=$1 bytes=$2 i; for ((i = 0; i < bytes; i++)); do printf '\\x%02x' $(((value >> (8 * i)) & 255)); done; }
+sox -n -r 22050 -c 1 -t f32 "$session_dir/float.raw" synth 0.6 sine 660 vol 0.5
+size=$(stat -c %s "$session_dir/float.raw")
+{
+    printf 'RIFF%bWAVEfmt %b' "$(le $((4 + 8 + 40 + 8 + size)) 4)" "$(le 40 4)"
+    printf '%b' "$(le 0xFFFE 2)$(le 1 2)$(le 22050 4)$(le $((22050 * 4)) 4)$(le 4 2)$(le 32 2)$(le 22 2)$(le 32 2)$(le 4 4)"
+    printf '%b' '\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71'
+    printf 'data%b' "$(le "$size" 4)"
+    cat "$session_dir/float.raw"
+} >"$img/x.wav"
+
+# --- The scenarios. Each starts the program on a server whose default output
+# is the sink e2e, and leaves the server so.
+
+no_server_at_start() {
+    kill_server
+    start_program "$program"
+    alive "no sound server at start" a
+    start_server
+    add_sink e2e
+    check "no sound server at start: once one runs, the very first key is heard" press_heard b
+}
+
+no_device_at_start() {
+    pactl unload-module "$sink_module"
+    start_program "$program"
+    sleep 1 # the player has met the server by now, and found no output
+    alive "no output device at start" a
+    add_sink e2e
+    check "no output device at start: once one appears, the next key is heard" press_heard b
+}
+
+listening() {
+    start_program "$program"
+    wait_for "$wait_seconds" eval '[ -n "$(our_stream)" ]'
+    check "before any key: the stream is corked" quiet_stream
+    # A long tone, then a key whose recording is pure silence: once the
+    # window shows that key, the tone must be gone.
+    playing l
+    local before
+    before=$(window_sum)
+    xdotool key s
+    wait_for "$wait_seconds" window_changed "$before"
+    record_start "$session_dir/after-cut.raw"
+    sleep 0.5
+    record_stop
+    check "a new key cuts the recording still playing ($(loud_seconds "$session_dir/after-cut.raw") s of it after)" \
+        eval '! above "$(loud_seconds "$session_dir/after-cut.raw")" 0.05'
+    check "a floating-point recording is heard" press_heard x
+    cp "$img/s.wav" "$img/r.wav"
+    check "a replaced recording: silent before" press_silent r
+    sox -n -r 22050 -c 1 -b 16 "$img/r.wav" synth 0.5 sine 660 vol 0.5
+    check "a replaced recording: heard at the next press" press_heard r
+    local rate pitch
+    for rate in 8000 22050 44100; do
+        pitch=$(press_pitch "${rate:0:1}")
+        check "a recording at $rate Hz plays at its pitch (440 Hz; heard $pitch Hz)" near "$pitch" 440
+    done
+    check "quiet after playing: the stream is corked" wait_for "$wait_seconds" quiet_stream
+}
+
+device_removed() {
+    start_program "$program"
+    playing l
+    pactl unload-module "$sink_module"
+    alive "output device removed mid-recording" c
+    add_sink e2e
+    check "output device removed mid-recording: when one is back, the next key is heard" press_heard d
+    wait_for "$wait_seconds" quiet_stream
+    pactl unload-module "$sink_module"
+    alive "output device removed while quiet" e
+    add_sink e2e
+    check "output device removed while quiet: when one is back, the next key is heard" press_heard f
+}
+
+stream_killed() {
+    start_program "$program"
+    playing l
+    kill_stream
+    alive "stream killed mid-recording" g
+    check "stream killed mid-recording: the next key is heard" press_heard h
+    wait_for "$wait_seconds" quiet_stream
+    kill_stream
+    alive "stream killed while quiet" i
+    check "stream killed while quiet: the next key is heard" press_heard j
+}
+
+default_changed() {
+    start_program "$program"
+    local first=$sink_module
+    playing l
+    add_sink other
+    alive "default output changed mid-recording" k
+    listen=other
+    check "default output changed: the next key plays on the new default" press_heard m
+    listen=e2e
+    pactl set-default-sink e2e
+    pactl unload-module "$sink_module"
+    sink_module=$first
+}
+
+server_killed() {
+    start_program "$program"
+    playing l
+    kill_server
+    alive "server killed mid-recording" n
+    start_server
+    add_sink e2e
+    check "server killed mid-recording, then back: the very first key is heard" press_heard o
+    wait_for "$wait_seconds" quiet_stream
+    kill_server
+    start_server
+    add_sink e2e
+    check "server killed while quiet, then back: the very first key is heard" press_heard p
+}
+
+start_server
+add_sink e2e
+[ ${#scenarios[@]} -gt 0 ] ||
+    scenarios=(no_server_at_start no_device_at_start listening device_removed stream_killed default_changed server_killed)
+for scenario in "${scenarios[@]}"; do
+    echo "--- $scenario ($server)"
+    "$scenario"
+    quit_program
+done
+check "nothing on standard error" test ! -s "$session_dir/stderr"
+if [ -s "$session_dir/stderr" ]; then sed 's/^/stderr: /' "$session_dir/stderr" | head -20; fi
