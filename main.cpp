@@ -40,8 +40,8 @@ QByteArray startupFailure(const QString &fatal)
         const QString &text = message.text;
         if (text.contains(QLatin1String("connect to display"), Qt::CaseInsensitive)
             || text.contains(QLatin1String("wl_display"))) {
-            QString line = QStringLiteral("quilloro: nessuno schermo disponibile (no display available: %1")
-                               .arg(text.trimmed());
+            QString line =
+                QStringLiteral("quilloro: nessuno schermo disponibile (no display available: %1").arg(text.trimmed());
             if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
                 line += QLatin1String("; is DISPLAY or WAYLAND_DISPLAY set?");
             return (line + QLatin1String(")\n")).toLocal8Bit();

@@ -56,8 +56,8 @@ Running Driver::launch(const std::string &command)
     }
     if (!run.window)
         return run;
-    m_screen.watch(attributes.x + attributes.border_width, attributes.y + attributes.border_width,
-                   attributes.width, attributes.height);
+    m_screen.watch(attributes.x + attributes.border_width, attributes.y + attributes.border_width, attributes.width,
+                   attributes.height);
     double previous = nowMs();
     while (nowMs() - run.started < 10000) {
         const double seen = m_screen.grab();

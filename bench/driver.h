@@ -14,8 +14,7 @@
 namespace bench {
 
 // One started program: its process group and its top-level window.
-struct Running
-{
+struct Running {
     pid_t pid = -1;
     Window window = 0;
     double started = 0, firstFrame = NAN;

@@ -13,13 +13,11 @@ class Driver;
 class Recorder;
 
 // A program to measure: command runs it on the media, toneCommand on the tone pack.
-struct Program
-{
+struct Program {
     std::string name, command, toneCommand;
 };
 
-struct Options
-{
+struct Options {
     std::string monitor, media, toneMedia;
     int starts = 10, rounds = 3, cuts = 12;
     double idleSeconds = 10;
@@ -31,8 +29,7 @@ struct Options
 };
 
 // One program's figures, in ms unless named otherwise.
-struct Result
-{
+struct Result {
     std::string name;
     std::vector<double> start, frame, soundFirst, soundNext, cut;
     int presses = 0, unheard = 0, cutsTried = 0, cutsUnheard = 0;

@@ -12,7 +12,10 @@
 
 namespace bench {
 
-double toneFrequency(char key) { return 400.0 + 100.0 * static_cast<double>(keys.find(key)); }
+double toneFrequency(char key)
+{
+    return 400.0 + 100.0 * static_cast<double>(keys.find(key));
+}
 
 std::vector<float> readMono(const std::string &path, int *rate)
 {
@@ -46,9 +49,11 @@ int makeTones(const std::string &dir)
         std::vector<short> samples(static_cast<size_t>(sampleRate * 0.8));
         const size_t ramp = sampleRate / 200;
         for (size_t i = 0; i < samples.size(); ++i) {
-            const double gain = std::min({1.0, static_cast<double>(i) / ramp, static_cast<double>(samples.size() - i) / ramp});
-            samples[i] = static_cast<short>(16384 * gain
-                                            * std::sin(2 * std::numbers::pi * toneFrequency(key) * static_cast<double>(i) / sampleRate));
+            const double gain =
+                std::min({1.0, static_cast<double>(i) / ramp, static_cast<double>(samples.size() - i) / ramp});
+            samples[i] = static_cast<short>(
+                16384 * gain
+                * std::sin(2 * std::numbers::pi * toneFrequency(key) * static_cast<double>(i) / sampleRate));
         }
         SF_INFO info{};
         info.samplerate = sampleRate;

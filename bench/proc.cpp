@@ -28,7 +28,7 @@ std::pair<long, double> switchesAndCpuMs(pid_t pid)
                 continue;
             const std::string task = "task/" + std::string(entry->d_name);
             switches += procField(pid, task + "/status", "voluntary_ctxt_switches:")
-                      + procField(pid, task + "/status", "nonvoluntary_ctxt_switches:");
+                + procField(pid, task + "/status", "nonvoluntary_ctxt_switches:");
             std::ifstream sched("/proc/" + std::to_string(pid) + "/" + task + "/schedstat");
             double ns = 0;
             sched >> ns;

@@ -34,7 +34,8 @@ int main(int argc, char *argv[])
     std::thread audio([&] {
         const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(rate), 1};
         const uint32_t ms = static_cast<uint32_t>(rate / 1000 * sizeof(float));
-        pa_buffer_attr attr{static_cast<uint32_t>(-1), 5 * ms, static_cast<uint32_t>(-1), ms, static_cast<uint32_t>(-1)};
+        pa_buffer_attr attr{static_cast<uint32_t>(-1), 5 * ms, static_cast<uint32_t>(-1), ms,
+                            static_cast<uint32_t>(-1)};
         pa_simple *out = pa_simple_new(nullptr, "bench raw", PA_STREAM_PLAYBACK, nullptr, "raw", &sampleFormat, nullptr,
                                        &attr, nullptr);
         if (!out)
@@ -59,8 +60,8 @@ int main(int argc, char *argv[])
     if (!display)
         return 1;
     const int screen = DefaultScreen(display);
-    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, 517, 554, 0, 0,
-                                              BlackPixel(display, screen));
+    const Window window =
+        XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, 517, 554, 0, 0, BlackPixel(display, screen));
     XStoreName(display, window, "bench raw");
     XSelectInput(display, window, ExposureMask | KeyPressMask);
     XMapWindow(display, window);

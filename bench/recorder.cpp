@@ -15,23 +15,22 @@ bool Recorder::start(const std::string &source, int latencyMs)
 {
     m_loop = pa_threaded_mainloop_new();
     m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "bench_latency");
-    pa_context_set_state_callback(m_context, [](pa_context *, void *loop) {
-        pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop *>(loop), 0);
-    }, m_loop);
+    pa_context_set_state_callback(
+        m_context,
+        [](pa_context *, void *loop) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop *>(loop), 0); },
+        m_loop);
     if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
         return false;
     pa_threaded_mainloop_lock(m_loop);
     pa_threaded_mainloop_start(m_loop);
-    while (PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context))
-           && pa_context_get_state(m_context) != PA_CONTEXT_READY)
+    while (PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) && pa_context_get_state(m_context) != PA_CONTEXT_READY)
         pa_threaded_mainloop_wait(m_loop);
     bool ok = pa_context_get_state(m_context) == PA_CONTEXT_READY;
     if (ok) {
         const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, sampleRate, 1};
         m_stream = pa_stream_new(m_context, "monitor", &sampleFormat, nullptr);
-        pa_stream_set_read_callback(m_stream, [](pa_stream *s, size_t, void *self) {
-            static_cast<Recorder *>(self)->onRead(s);
-        }, this);
+        pa_stream_set_read_callback(
+            m_stream, [](pa_stream *s, size_t, void *self) { static_cast<Recorder *>(self)->onRead(s); }, this);
         // A new stream on a sound card is heard at once: the sink rewinds what it had
         // mixed ahead. The monitor cannot take back what it has already recorded, so on a
         // null sink mixing far ahead a new sound would come out a whole buffer late. Asking
@@ -73,8 +72,8 @@ double Recorder::timeOf(int64_t n) const
 int64_t Recorder::indexAt(double t) const
 {
     std::lock_guard lock(m_mutex);
-    const auto it = std::lower_bound(m_marks.begin(), m_marks.end(), t,
-                                     [](const Mark &m, double v) { return m.time < v; });
+    const auto it =
+        std::lower_bound(m_marks.begin(), m_marks.end(), t, [](const Mark &m, double v) { return m.time < v; });
     if (it == m_marks.begin())
         return m_base;
     return std::prev(it)->end;
@@ -133,8 +132,8 @@ void Recorder::onRead(pa_stream *stream)
 
 double Recorder::timeOfLocked(int64_t n) const
 {
-    const auto it = std::upper_bound(m_marks.begin(), m_marks.end(), n,
-                                     [](int64_t v, const Mark &m) { return v < m.end; });
+    const auto it =
+        std::upper_bound(m_marks.begin(), m_marks.end(), n, [](int64_t v, const Mark &m) { return v < m.end; });
     if (it != m_marks.end())
         return it->time;
     // Not recorded yet: it will come in real time after the newest one.

@@ -47,8 +47,7 @@ public:
     void forget();
 
 private:
-    struct Mark
-    {
+    struct Mark {
         int64_t end; // index one past the newest sample a read callback received
         double time; // when that callback ran
     };

@@ -20,8 +20,8 @@ void Screen::watch(int x, int y, int width, int height)
     m_y = std::max(0, y);
     width = std::min(width, DisplayWidth(m_display, screen) - m_x);
     height = std::min(height, DisplayHeight(m_display, screen) - m_y);
-    m_image = XShmCreateImage(m_display, DefaultVisual(m_display, screen), DefaultDepth(m_display, screen),
-                              ZPixmap, nullptr, &m_shm, width, height);
+    m_image = XShmCreateImage(m_display, DefaultVisual(m_display, screen), DefaultDepth(m_display, screen), ZPixmap,
+                              nullptr, &m_shm, width, height);
     m_shm.shmid = shmget(IPC_PRIVATE, m_image->bytes_per_line * m_image->height, IPC_CREAT | 0600);
     m_shm.shmaddr = m_image->data = static_cast<char *>(shmat(m_shm.shmid, nullptr, 0));
     m_shm.readOnly = False;

@@ -39,7 +39,10 @@ std::string format(const char *pattern, double a, double b = NAN)
     return buffer;
 }
 
-std::string medianP90(const std::vector<double> &v) { return format("%.1f (%.1f)", median(v), quantile(v, 0.9)); }
+std::string medianP90(const std::vector<double> &v)
+{
+    return format("%.1f (%.1f)", median(v), quantile(v, 0.9));
+}
 
 } // namespace
 
@@ -48,8 +51,7 @@ void printTable(const Options &opt, const std::vector<Result> &results)
     const Result &ref = results[0];
     const bool haveSubject = opt.hasSubject;
     const Result &sub = haveSubject ? results[1] : results[0];
-    struct Row
-    {
+    struct Row {
         std::string measure;
         std::string (*cell)(const Result &);
         double (*value)(const Result &); // for the ratio
@@ -68,22 +70,26 @@ void printTable(const Options &opt, const std::vector<Result> &results)
         {"key → frame, ms", [](const Result &r) { return medianP90(r.frame); },
          [](const Result &r) { return median(r.frame); }, "≤ reference + 2 ms, p90 < 8 ms",
          judge(!sub.frame.empty(), median(sub.frame) <= median(ref.frame) + 2 && quantile(sub.frame, 0.9) < 8)},
-        {"key → first audible sample, first press of a key, ms", [](const Result &r) { return medianP90(r.soundFirst); },
-         [](const Result &r) { return median(r.soundFirst); }, "≤ 15 ms, p90 ≤ 25 ms",
+        {"key → first audible sample, first press of a key, ms",
+         [](const Result &r) { return medianP90(r.soundFirst); }, [](const Result &r) { return median(r.soundFirst); },
+         "≤ 15 ms, p90 ≤ 25 ms",
          judge(!sub.soundFirst.empty(), median(sub.soundFirst) <= 15 && quantile(sub.soundFirst, 0.9) <= 25)},
         {"key → first audible sample, later presses, ms", [](const Result &r) { return medianP90(r.soundNext); },
          [](const Result &r) { return median(r.soundNext); }, "≤ 15 ms, p90 ≤ 25 ms",
          judge(!sub.soundNext.empty(), median(sub.soundNext) <= 15 && quantile(sub.soundNext, 0.9) <= 25)},
-        {"presses not heard", [](const Result &r) { return std::to_string(r.unheard) + " of " + std::to_string(r.presses); },
+        {"presses not heard",
+         [](const Result &r) { return std::to_string(r.unheard) + " of " + std::to_string(r.presses); },
          [](const Result &r) { return static_cast<double>(r.unheard); }, "none",
          judge(sub.presses > 0, sub.unheard == 0)},
-        {"new key → old recording silent, ms", [](const Result &r) {
+        {"new key → old recording silent, ms",
+         [](const Result &r) {
              return medianP90(r.cut) + (r.cutsUnheard ? " (" + std::to_string(r.cutsUnheard) + " unheard)" : "");
          },
          [](const Result &r) { return median(r.cut); }, "≤ 15 ms, p90 ≤ 25 ms",
          judge(sub.cutsTried > 0, sub.cutsUnheard == 0 && median(sub.cut) <= 15 && quantile(sub.cut, 0.9) <= 25)},
         {"RSS after all keys, MB", [](const Result &r) { return format("%.1f", r.rssMb); },
-         [](const Result &r) { return r.rssMb; }, "≤ reference + 15 MB", judge(!std::isnan(sub.rssMb), sub.rssMb <= ref.rssMb + 15)},
+         [](const Result &r) { return r.rssMb; }, "≤ reference + 15 MB",
+         judge(!std::isnan(sub.rssMb), sub.rssMb <= ref.rssMb + 15)},
         {"idle wake-ups per second", [](const Result &r) { return format("%.1f", r.wakeups); },
          [](const Result &r) { return r.wakeups; }, "≤ 5", judge(!std::isnan(sub.wakeups), sub.wakeups <= 5)},
         {"idle CPU time in 10 s, ms", [](const Result &r) { return format("%.1f", r.idleCpuMs); },
@@ -114,7 +120,7 @@ void printTable(const Options &opt, const std::vector<Result> &results)
         if (haveSubject) {
             const double ratio = row.value(sub) / row.value(ref);
             line += "| " + (std::isfinite(ratio) ? format("%.2f", ratio) : std::string("–")) + " | " + row.target
-                  + " | " + (row.met ? (*row.met ? "✅" : "❌") : "") + " ";
+                + " | " + (row.met ? (*row.met ? "✅" : "❌") : "") + " ";
         }
         std::printf("%s|\n", line.c_str());
     }

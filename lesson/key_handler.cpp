@@ -9,12 +9,14 @@ namespace {
 
 // The 21 letters of the Italian alphabet in order, then the five foreign ones
 // as Italian children meet them.
+// clang-format off
 constexpr std::array<char16_t, 36> RecognizedKeys = {
     u'0', u'1', u'2', u'3', u'4', u'5', u'6', u'7', u'8', u'9',
     u'a', u'b', u'c', u'd', u'e', u'f', u'g', u'h', u'i', u'l', u'm',
     u'n', u'o', u'p', u'q', u'r', u's', u't', u'u', u'v', u'z',
     u'y', u'x', u'w', u'j', u'k',
 };
+// clang-format on
 
 const QString FarewellText = QStringLiteral("Ciao alla prossima");
 const QString FarewellTitle = QStringLiteral("A presto da Ferlandi");

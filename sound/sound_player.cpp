@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sound_player.h"
 
+#include <QCache>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QCache>
 
 #include <pulse/pulseaudio.h>
 #include <sndfile.h>
@@ -26,7 +26,7 @@ std::shared_ptr<const Clip> decodeClip(const QString &path)
         return nullptr;
     // Decoding runs on the window's thread: only ordinary files of a
     // reasonable size are read at all.
-    struct stat status{};
+    struct stat status = {};
     if (::fstat(fd, &status) < 0 || !S_ISREG(status.st_mode) || status.st_size > MaxRecordingFileBytes) {
         ::close(fd);
         return nullptr;
@@ -38,8 +38,7 @@ std::shared_ptr<const Clip> decodeClip(const QString &path)
         return nullptr;
 
     auto clip = std::make_shared<Clip>();
-    const bool sane = info.channels > 0 && info.channels <= 64 && info.samplerate >= 1000
-        && info.samplerate <= 384000;
+    const bool sane = info.channels > 0 && info.channels <= 64 && info.samplerate >= 1000 && info.samplerate <= 384000;
     if (sane) {
         clip->sampleRate = info.samplerate;
         const sf_count_t maxFrames = sf_count_t(info.samplerate) * MaxClipSeconds;
@@ -204,8 +203,7 @@ void SoundPlayer::Private::createStream()
     // Corked from the start and whenever quiet: a corked stream costs the
     // server and this process nothing while the child is not pressing keys.
     // No device is named, so the stream follows the default output.
-    const auto flags = pa_stream_flags_t(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY
-                                         | PA_STREAM_VARIABLE_RATE);
+    const auto flags = pa_stream_flags_t(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_VARIABLE_RATE);
     corked = true;
     if (pa_stream_connect_playback(stream, nullptr, &attributes, flags, nullptr, nullptr) < 0)
         dropStream();
@@ -347,8 +345,7 @@ void SoundPlayer::Private::drained(pa_stream *stream, int, void *self)
     d->corked = true;
 }
 
-SoundPlayer::SoundPlayer()
-    : d(std::make_unique<Private>())
+SoundPlayer::SoundPlayer() : d(std::make_unique<Private>())
 {
     // Connecting happens on the PulseAudio thread, so neither a slow nor an
     // absent sound server holds up the window.

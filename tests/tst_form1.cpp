@@ -214,21 +214,24 @@ void TestForm1::otherKeys()
 
 void TestForm1::damagedMedia_data()
 {
-    QTest::addColumn<QString>("file");       // which of the key's two files is damaged
+    QTest::addColumn<QString>("file"); // which of the key's two files is damaged
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("missing");       // no file at all
-    QTest::addColumn<QString>("reason");     // the error box's last line; empty: the picture shows
+    QTest::addColumn<bool>("missing");   // no file at all
+    QTest::addColumn<QString>("reason"); // the error box's last line; empty: the picture shows
 
     const QByteArray good = picture(QSize(160, 160), 120);
     // Cut halfway through the picture data, after the start-of-scan marker.
     const qsizetype scan = good.indexOf(QByteArray("\xFF\xDA", 2));
     QTest::newRow("picture missing") << "jpg" << QByteArray() << true << "Il file non esiste.";
-    QTest::newRow("picture zero bytes") << "jpg" << QByteArray() << false << "Il file non contiene un'immagine riconosciuta.";
+    QTest::newRow("picture zero bytes") << "jpg" << QByteArray() << false
+                                        << "Il file non contiene un'immagine riconosciuta.";
     QTest::newRow("picture truncated") << "jpg" << good.left((scan + good.size()) / 2) << false << "";
-    QTest::newRow("picture header only") << "jpg" << good.left(300) << false << "L'immagine è danneggiata o troppo grande.";
-    QTest::newRow("picture not an image") << "jpg" << QByteArray("just words, no picture") << false
-                                          << "Il file non contiene un'immagine riconosciuta.";
-    QTest::newRow("decompression bomb") << "jpg" << decompressionBomb() << false << "L'immagine è danneggiata o troppo grande.";
+    QTest::newRow("picture header only") << "jpg" << good.left(300) << false
+                                         << "L'immagine è danneggiata o troppo grande.";
+    QTest::newRow("picture not an image")
+        << "jpg" << QByteArray("just words, no picture") << false << "Il file non contiene un'immagine riconosciuta.";
+    QTest::newRow("decompression bomb") << "jpg" << decompressionBomb() << false
+                                        << "L'immagine è danneggiata o troppo grande.";
     QTest::newRow("png under a jpg name") << "jpg" << picture(QSize(64, 64), 120, "PNG") << false << "";
 
     // A damaged recording is silence: the picture still shows, nothing is

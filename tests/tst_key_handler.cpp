@@ -51,20 +51,29 @@ void TestKeyHandler::callSequence_data()
     QTest::addColumn<bool>("pictureLoads");
     QTest::addColumn<QStringList>("expected");
 
-    const QString question = QStringLiteral("box Premi un altro tasto | Fai attenzione, non hai premuto un tasto alfanumerico | %1")
-                                 .arg(int(MessageIcon::Question));
-    QTest::newRow("recognized letter")
-        << uint('b') << "/opt/quilloro" << true
-        << QStringList{"font 216", "focus", "hide", "caption b", "suona /opt/quilloro/IMG/b.wav", "show",
-                       "load /opt/quilloro/IMG/b.jpg"};
+    const QString question =
+        QStringLiteral("box Premi un altro tasto | Fai attenzione, non hai premuto un tasto alfanumerico | %1")
+            .arg(int(MessageIcon::Question));
+    QTest::newRow("recognized letter") << uint('b') << "/opt/quilloro" << true
+                                       << QStringList{"font 216",
+                                                      "focus",
+                                                      "hide",
+                                                      "caption b",
+                                                      "suona /opt/quilloro/IMG/b.wav",
+                                                      "show",
+                                                      "load /opt/quilloro/IMG/b.jpg"};
     // The folder is used as given: a root that keeps its separator gives two in a row.
     QTest::newRow("program in the root folder")
         << uint('q') << "/" << true
         << QStringList{"font 216", "focus", "hide", "caption q", "suona //IMG/q.wav", "show", "load //IMG/q.jpg"};
-    QTest::newRow("folder with spaces and accents")
-        << uint('q') << u"/home/a b/perché"_s << true
-        << QStringList{"font 216", "focus", "hide", "caption q", u"suona /home/a b/perché/IMG/q.wav"_s, "show",
-                       u"load /home/a b/perché/IMG/q.jpg"_s};
+    QTest::newRow("folder with spaces and accents") << uint('q') << u"/home/a b/perché"_s << true
+                                                    << QStringList{"font 216",
+                                                                   "focus",
+                                                                   "hide",
+                                                                   "caption q",
+                                                                   u"suona /home/a b/perché/IMG/q.wav"_s,
+                                                                   "show",
+                                                                   u"load /home/a b/perché/IMG/q.jpg"_s};
     QTest::newRow("escape") << 27u << "/opt/quilloro" << true
                             << QStringList{"font 216", "focus",
                                            QStringLiteral("box Ciao alla prossima | A presto da Ferlandi | %1")
@@ -78,11 +87,18 @@ void TestKeyHandler::callSequence_data()
     // key's picture must not stay up beside the new character.
     QTest::newRow("picture fails")
         << uint('7') << "/opt/quilloro" << false
-        << QStringList{"font 216", "focus", "hide", "caption 7", "suona /opt/quilloro/IMG/7.wav", "show",
-                       "load /opt/quilloro/IMG/7.jpg", "hide",
-                       QStringLiteral("box Non riesco a mostrare l'immagine\n/opt/quilloro/IMG/7.jpg\n\nIl file non esiste. | "
-                                      "Immagine non disponibile | %1")
-                           .arg(int(MessageIcon::Critical))};
+        << QStringList{
+               "font 216",
+               "focus",
+               "hide",
+               "caption 7",
+               "suona /opt/quilloro/IMG/7.wav",
+               "show",
+               "load /opt/quilloro/IMG/7.jpg",
+               "hide",
+               QStringLiteral("box Non riesco a mostrare l'immagine\n/opt/quilloro/IMG/7.jpg\n\nIl file non esiste. | "
+                              "Immagine non disponibile | %1")
+                   .arg(int(MessageIcon::Critical))};
 }
 
 void TestKeyHandler::callSequence()
@@ -109,10 +125,26 @@ void TestKeyHandler::recognition_data()
         QTest::newRow(qPrintable(QString(c))) << uint(c.unicode()) << true;
 
     const QList<QPair<const char *, uint>> nearMisses = {
-        {"A", 'A'}, {"Z", 'Z'}, {"space", ' '}, {"full stop", '.'}, {"slash", '/'}, {"less than", '<'},
-        {"enter", 13}, {"backspace", 8}, {"ctrl-a", 1}, {"nul", 0}, {"a grave", 0xE0}, {"e grave", 0xE8},
-        {"e acute", 0xE9}, {"i grave", 0xEC}, {"o grave", 0xF2}, {"u grave", 0xF9}, {"superscript 2", 0xB2},
-        {"fullwidth a", 0xFF41}, {"arabic-indic 1", 0x0661}, {"emoji", 0x1F600},
+        {"A", 'A'},
+        {"Z", 'Z'},
+        {"space", ' '},
+        {"full stop", '.'},
+        {"slash", '/'},
+        {"less than", '<'},
+        {"enter", 13},
+        {"backspace", 8},
+        {"ctrl-a", 1},
+        {"nul", 0},
+        {"a grave", 0xE0},
+        {"e grave", 0xE8},
+        {"e acute", 0xE9},
+        {"i grave", 0xEC},
+        {"o grave", 0xF2},
+        {"u grave", 0xF9},
+        {"superscript 2", 0xB2},
+        {"fullwidth a", 0xFF41},
+        {"arabic-indic 1", 0x0661},
+        {"emoji", 0x1F600},
     };
     for (const auto &[name, code] : nearMisses)
         QTest::newRow(name) << code << false;

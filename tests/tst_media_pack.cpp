@@ -26,7 +26,7 @@ constexpr qint64 kMaxJpegBytes = 40 * 1024;
 constexpr double kStartWithinMs = 5.0;
 constexpr double kMaxTrailingMs = 50.0;
 constexpr double kMaxSeconds = 2.5;
-constexpr double kSpeechDb = -40.0;    // a sample above this level is sound, not silence
+constexpr double kSpeechDb = -40.0; // a sample above this level is sound, not silence
 constexpr double kMaxPeakDb = -1.0;
 constexpr double kLoudnessSpreadDb = 1.5;
 
@@ -60,8 +60,7 @@ int frameMarker(const QByteArray &jpeg)
 }
 
 // Levels and timing of one recording, as libsndfile decodes it.
-struct Recording
-{
+struct Recording {
     QString error;
     int rate = 0;
     double seconds = 0;

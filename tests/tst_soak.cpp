@@ -145,8 +145,8 @@ void TestSoak::tenThousandKeys()
     // Between two late points, when whatever is made once has been made: a
     // leak of a kilobyte a key grows both by 5 MB here.
     const Memory atEnd = memoryInUse();
-    qInfo("after 5000 and 10000 keys: resident memory %ld and %ld KB, heap in use %ld and %ld KB",
-          atHalf.residentKB, atEnd.residentKB, atHalf.heapKB, atEnd.heapKB);
+    qInfo("after 5000 and 10000 keys: resident memory %ld and %ld KB, heap in use %ld and %ld KB", atHalf.residentKB,
+          atEnd.residentKB, atHalf.heapKB, atEnd.heapKB);
 #if defined(__SANITIZE_ADDRESS__)
     // AddressSanitizer has a heap of its own and holds freed memory back to
     // catch late uses of it, so neither figure says anything here;
@@ -163,8 +163,9 @@ void TestSoak::tenThousandKeys()
     const qint64 early = median(earlyCosts);
     const qint64 late = median(lateCosts);
     qInfo("processor time per key (median): %lld us early, %lld us late", early / 1000, late / 1000);
-    QVERIFY2(late < 3 * early, qPrintable(QStringLiteral("the last keys cost %1 times as much as the first ones")
-                                              .arg(double(late) / double(early), 0, 'f', 1)));
+    QVERIFY2(late < 3 * early,
+             qPrintable(QStringLiteral("the last keys cost %1 times as much as the first ones")
+                            .arg(double(late) / double(early), 0, 'f', 1)));
 
     QVERIFY(!answerer.boxes.isEmpty());
     QVERIFY(!QApplication::activeModalWidget());

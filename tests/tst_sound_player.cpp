@@ -40,7 +40,7 @@ void TestSoundPlayer::initTestCase()
 void TestSoundPlayer::decode_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("rate");    // 0: nothing to play
+    QTest::addColumn<int>("rate"); // 0: nothing to play
     QTest::addColumn<int>("samples");
     QTest::addColumn<int>("firstSample");
 
@@ -57,8 +57,8 @@ void TestSoundPlayer::decode_data()
     QTest::newRow("claims gigabytes") << wav(1, 1, 22050, 16, second, 0xFFFFFF00u) << 22050 << 22050 << 1000;
     QTest::newRow("absurd rate") << pcm(1, 4000000, second) << 0 << 0 << 0;
     // Longer than any recording should be: cut, so memory stays bounded.
-    QTest::newRow("too long") << pcm(1, 8000, frames(8000 * (MaxClipSeconds + 2), {7})) << 8000
-                              << 8000 * MaxClipSeconds << 7;
+    QTest::newRow("too long") << pcm(1, 8000, frames(8000 * (MaxClipSeconds + 2), {7})) << 8000 << 8000 * MaxClipSeconds
+                              << 7;
 }
 
 void TestSoundPlayer::decode()
@@ -111,8 +111,16 @@ QByteArray extensibleFloatWav(int rate, int channels)
         qToLittleEndian(float(value), le);
         data.append(le, 4);
     }
-    auto le32 = [](quint32 v) { QByteArray b(4, 0); qToLittleEndian(v, b.data()); return b; };
-    auto le16 = [](quint16 v) { QByteArray b(2, 0); qToLittleEndian(v, b.data()); return b; };
+    auto le32 = [](quint32 v) {
+        QByteArray b(4, 0);
+        qToLittleEndian(v, b.data());
+        return b;
+    };
+    auto le16 = [](quint16 v) {
+        QByteArray b(2, 0);
+        qToLittleEndian(v, b.data());
+        return b;
+    };
     const quint16 blockAlign = quint16(channels * 4);
     const QByteArray floatFormat("\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
     const QByteArray format = le16(0xFFFE) + le16(quint16(channels)) + le32(quint32(rate))
@@ -181,7 +189,8 @@ void TestSoundPlayer::levels()
         sum += double(sample) * sample;
     const double rms = std::sqrt(sum / double(clip->samples.size())) / 32768.0;
     const double differenceDb = 20 * std::log10(rms / (ToneAmplitude / std::sqrt(2.0)));
-    QVERIFY2(std::abs(differenceDb) < 1.0, qPrintable(QStringLiteral("decoded %1 dB from the source's level").arg(differenceDb)));
+    QVERIFY2(std::abs(differenceDb) < 1.0,
+             qPrintable(QStringLiteral("decoded %1 dB from the source's level").arg(differenceDb)));
 }
 
 void TestSoundPlayer::refusedUnread()

@@ -14,12 +14,19 @@ namespace TestSupport {
 inline QByteArray wav(quint16 formatTag, quint16 channels, quint32 rate, quint16 bits, const QByteArray &data,
                       quint32 declaredDataBytes)
 {
-    auto le32 = [](quint32 v) { QByteArray b(4, 0); qToLittleEndian(v, b.data()); return b; };
-    auto le16 = [](quint16 v) { QByteArray b(2, 0); qToLittleEndian(v, b.data()); return b; };
+    auto le32 = [](quint32 v) {
+        QByteArray b(4, 0);
+        qToLittleEndian(v, b.data());
+        return b;
+    };
+    auto le16 = [](quint16 v) {
+        QByteArray b(2, 0);
+        qToLittleEndian(v, b.data());
+        return b;
+    };
     const quint16 blockAlign = quint16(channels * bits / 8);
-    return "RIFF" + le32(36 + declaredDataBytes) + "WAVEfmt " + le32(16) + le16(formatTag) + le16(channels)
-        + le32(rate) + le32(rate * blockAlign) + le16(blockAlign) + le16(bits) + "data" + le32(declaredDataBytes)
-        + data;
+    return "RIFF" + le32(36 + declaredDataBytes) + "WAVEfmt " + le32(16) + le16(formatTag) + le16(channels) + le32(rate)
+        + le32(rate * blockAlign) + le16(blockAlign) + le16(bits) + "data" + le32(declaredDataBytes) + data;
 }
 
 // Interleaved 16-bit frames of a constant value per channel.

@@ -35,8 +35,7 @@ const QString kTextFamily = QStringLiteral("Comfortaa");
 const QString kEmojiFamily = QStringLiteral("Noto Color Emoji");
 
 // One line of words.tsv.
-struct Entry
-{
+struct Entry {
     QString key;
     QString spoken;
     QString word;
@@ -134,9 +133,8 @@ QImage drawXylophone()
         p.drawLine(rail);
     }
 
-    const std::array<QColor, 7> colours = {QColor(0xe5, 0x39, 0x35), QColor(0xfb, 0x8c, 0x00),
-                                           QColor(0xfd, 0xd8, 0x35), QColor(0x43, 0xa0, 0x47),
-                                           QColor(0x1e, 0x88, 0xe5), QColor(0x3f, 0x51, 0xb5),
+    const std::array<QColor, 7> colours = {QColor(0xe5, 0x39, 0x35), QColor(0xfb, 0x8c, 0x00), QColor(0xfd, 0xd8, 0x35),
+                                           QColor(0x43, 0xa0, 0x47), QColor(0x1e, 0x88, 0xe5), QColor(0x3f, 0x51, 0xb5),
                                            QColor(0x8e, 0x24, 0xaa)};
     for (int i = 0; i < int(colours.size()); ++i) {
         const qreal x = 44 + i * 46;
@@ -222,17 +220,28 @@ QList<int> diePattern(int count)
 {
     // Cells numbered 0..8 row by row; 4 is the centre.
     switch (count) {
-    case 0: return {};
-    case 1: return {4};
-    case 2: return {2, 6};
-    case 3: return {2, 4, 6};
-    case 4: return {0, 2, 6, 8};
-    case 5: return {0, 2, 4, 6, 8};
-    case 6: return {0, 2, 3, 5, 6, 8};
-    case 7: return {0, 2, 3, 4, 5, 6, 8};
-    case 8: return {0, 1, 2, 3, 5, 6, 7, 8};
-    case 9: return {0, 1, 2, 3, 4, 5, 6, 7, 8};
-    default: fail(QStringLiteral("no die pattern for %1").arg(count));
+    case 0:
+        return {};
+    case 1:
+        return {4};
+    case 2:
+        return {2, 6};
+    case 3:
+        return {2, 4, 6};
+    case 4:
+        return {0, 2, 6, 8};
+    case 5:
+        return {0, 2, 4, 6, 8};
+    case 6:
+        return {0, 2, 3, 5, 6, 8};
+    case 7:
+        return {0, 2, 3, 4, 5, 6, 8};
+    case 8:
+        return {0, 1, 2, 3, 5, 6, 7, 8};
+    case 9:
+        return {0, 1, 2, 3, 4, 5, 6, 7, 8};
+    default:
+        fail(QStringLiteral("no die pattern for %1").arg(count));
     }
     return {};
 }

@@ -77,8 +77,7 @@ QString pictureErrorReason(const QString &path, QImageReader::ImageReaderError e
 
 } // namespace
 
-Form1::Form1(QWidget *parent)
-    : QMainWindow(parent)
+Form1::Form1(QWidget *parent) : QMainWindow(parent)
 {
     // Both settings are process-wide, yet they are made here and not where
     // the application is set up: they serve what this window does (it
@@ -167,7 +166,8 @@ void Form1::createMenus()
     ist->addAction(QStringLiteral("© 2026 gli autori di Quilloro, licenza GPL 3 o successiva"))
         ->setObjectName(QStringLiteral("copy"));
     ist->addAction(QStringLiteral("Scritto dalla squadra di Quilloro"))->setObjectName(QStringLiteral("by"));
-    menuBar()->addAction(QStringLiteral("Per uscire dal programma premi il tasto esc"))
+    menuBar()
+        ->addAction(QStringLiteral("Per uscire dal programma premi il tasto esc"))
         ->setObjectName(QStringLiteral("Esc"));
 }
 
@@ -195,8 +195,8 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         // Tab moves the focus, and Delete is an editing key, not a character.
-        const bool navigation = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab
-            || key->key() == Qt::Key_Delete;
+        const bool navigation =
+            key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Delete;
         if (!navigation && !key->text().isEmpty()) {
             keyPress(key->text());
             // The key then goes on to the key box as ordinary input, unless
