@@ -7,7 +7,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 #include <QMessageBox>
 #include <QPointer>
@@ -92,12 +91,6 @@ private:
 inline QString imgDir()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/IMG");
-}
-
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // A picture whose top-left pixel has the given hue; a gradient, so that most

@@ -10,8 +10,6 @@
 
 #include <algorithm>
 
-#include <sys/resource.h>
-
 using namespace Qt::StringLiterals;
 
 using namespace TestSupport;
@@ -31,13 +29,6 @@ QByteArray decompressionBomb()
     bytes[sof + 7] = char(Side >> 8);
     bytes[sof + 8] = char(Side & 0xFF);
     return bytes;
-}
-
-long peakMemoryKB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 void typeText(QWidget *widget, const QString &text)

@@ -7,7 +7,6 @@
 #include <QTest>
 
 #include <sndfile.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -69,10 +68,7 @@ void TestSoundPlayer::decode()
     QFETCH(int, firstSample);
 
     const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + QStringLiteral(".wav"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
+    QVERIFY(writeFile(path, content));
 
     const auto clip = decodeClip(path);
     if (rate == 0) {
@@ -104,30 +100,15 @@ std::vector<double> tone(int rate, int channels)
 // field by field the way ffmpeg writes one, without libsndfile's help.
 QByteArray extensibleFloatWav(int rate, int channels)
 {
-    const std::vector<double> samples = tone(rate, channels);
     QByteArray data;
-    for (const double value : samples) {
-        char le[4];
-        qToLittleEndian(float(value), le);
-        data.append(le, 4);
-    }
-    auto le32 = [](quint32 v) {
-        QByteArray b(4, 0);
-        qToLittleEndian(v, b.data());
-        return b;
-    };
-    auto le16 = [](quint16 v) {
-        QByteArray b(2, 0);
-        qToLittleEndian(v, b.data());
-        return b;
-    };
+    for (const double value : tone(rate, channels))
+        data += le(float(value));
     const quint16 blockAlign = quint16(channels * 4);
     const QByteArray floatFormat("\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
-    const QByteArray format = le16(0xFFFE) + le16(quint16(channels)) + le32(quint32(rate))
-        + le32(quint32(rate) * blockAlign) + le16(blockAlign) + le16(32) + le16(22) + le16(32)
-        + le32(channels == 1 ? 0x4 : 0x3) + floatFormat;
-    return "RIFF" + le32(quint32(4 + 8 + format.size() + 8 + data.size())) + "WAVEfmt " + le32(quint32(format.size()))
-        + format + "data" + le32(quint32(data.size())) + data;
+    return riffWave(le(quint16(0xFFFE)) + le(quint16(channels)) + le(quint32(rate)) + le(quint32(rate) * blockAlign)
+                        + le(blockAlign) + le(quint16(32)) + le(quint16(22)) + le(quint16(32))
+                        + le(quint32(channels == 1 ? 0x4 : 0x3)) + floatFormat,
+                    data, quint32(data.size()));
 }
 
 } // namespace
@@ -164,9 +145,7 @@ void TestSoundPlayer::levels()
 
     const QString path = m_dir.filePath(QStringLiteral("level-%1.wav").arg(QTest::currentDataTag()));
     if (format == 0) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(extensibleFloatWav(rate, channels));
+        QVERIFY(writeFile(path, extensibleFloatWav(rate, channels)));
     } else {
         SF_INFO info{};
         info.samplerate = rate;
@@ -220,13 +199,8 @@ void TestSoundPlayer::cacheIsBoundedInBytes()
     qputenv("PULSE_SERVER", QFile::encodeName(QStringLiteral("unix:") + m_dir.filePath(QStringLiteral("none"))));
     constexpr int Rate = 192000;
     constexpr int Frames = Rate * 24;
-    const auto peakKB = [] {
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        return long(usage.ru_maxrss);
-    };
     SoundPlayer player;
-    const long before = peakKB();
+    const long before = peakMemoryKB();
     for (int i = 0; i < 30; ++i) {
         const QString path = m_dir.filePath(QStringLiteral("long%1.wav").arg(i));
         QFile file(path);
@@ -237,7 +211,7 @@ void TestSoundPlayer::cacheIsBoundedInBytes()
         player.play(path);
         QFile::remove(path);
     }
-    const long grownMB = (peakKB() - before) / 1024;
+    const long grownMB = (peakMemoryKB() - before) / 1024;
     qInfo("peak memory grew by %ld MB", grownMB);
 #if defined(__SANITIZE_ADDRESS__)
     // AddressSanitizer keeps freed memory aside, so the peak says nothing here.

@@ -1,32 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Recordings made on the spot, sound or damaged, for the tests.
+// Recordings made on the spot, sound or damaged, and the file and memory
+// helpers every test shares.
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QtEndian>
+
+#include <sys/resource.h>
 
 #include <initializer_list>
 
 namespace TestSupport {
 
-// A RIFF/WAVE file with a PCM (or other) format chunk and the given data.
-// declaredDataBytes lets a test lie about the data's length, as a damaged file does.
+template<typename T> QByteArray le(T value)
+{
+    QByteArray bytes(sizeof(T), 0);
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+// A RIFF/WAVE file of the given format chunk and data. declaredDataBytes
+// lets a test lie about the data's length, as a damaged file does.
+inline QByteArray riffWave(const QByteArray &format, const QByteArray &data, quint32 declaredDataBytes)
+{
+    return "RIFF" + le(quint32(4 + 8 + format.size() + 8 + declaredDataBytes)) + "WAVEfmt " + le(quint32(format.size()))
+        + format + "data" + le(declaredDataBytes) + data;
+}
+
+// A WAV file with a PCM (or other) 16-byte format chunk.
 inline QByteArray wav(quint16 formatTag, quint16 channels, quint32 rate, quint16 bits, const QByteArray &data,
                       quint32 declaredDataBytes)
 {
-    auto le32 = [](quint32 v) {
-        QByteArray b(4, 0);
-        qToLittleEndian(v, b.data());
-        return b;
-    };
-    auto le16 = [](quint16 v) {
-        QByteArray b(2, 0);
-        qToLittleEndian(v, b.data());
-        return b;
-    };
     const quint16 blockAlign = quint16(channels * bits / 8);
-    return "RIFF" + le32(36 + declaredDataBytes) + "WAVEfmt " + le32(16) + le16(formatTag) + le16(channels) + le32(rate)
-        + le32(rate * blockAlign) + le16(blockAlign) + le16(bits) + "data" + le32(declaredDataBytes) + data;
+    return riffWave(le(formatTag) + le(channels) + le(rate) + le(rate * blockAlign) + le(blockAlign) + le(bits), data,
+                    declaredDataBytes);
 }
 
 // Interleaved 16-bit frames of a constant value per channel.
@@ -34,11 +42,8 @@ inline QByteArray frames(int count, std::initializer_list<qint16> perChannel)
 {
     QByteArray data;
     for (int i = 0; i < count; ++i) {
-        for (const qint16 value : perChannel) {
-            char le[2];
-            qToLittleEndian(value, le);
-            data.append(le, 2);
-        }
+        for (const qint16 value : perChannel)
+            data += le(value);
     }
     return data;
 }
@@ -52,6 +57,19 @@ inline QByteArray pcm(quint16 channels, quint32 rate, const QByteArray &data)
 inline QByteArray recording(int samples, qint16 level = 1000)
 {
     return pcm(1, 22050, frames(samples, {level}));
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+inline long peakMemoryKB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 } // namespace TestSupport
