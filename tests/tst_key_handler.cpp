@@ -54,26 +54,22 @@ void TestKeyHandler::callSequence_data()
     const QString question =
         QStringLiteral("box Premi un altro tasto | Fai attenzione, non hai premuto un tasto alfanumerico | %1")
             .arg(int(MessageIcon::Question));
+    // A recognized key: its character, its recording, then its picture.
+    const auto shown = [](const QString &key, const QString &media) {
+        return QStringList{"font 216",
+                           "focus",
+                           "hide",
+                           u"caption "_s + key,
+                           u"suona "_s + media + u".wav"_s,
+                           "show",
+                           u"load "_s + media + u".jpg"_s};
+    };
     QTest::newRow("recognized letter") << uint('b') << "/opt/quilloro" << true
-                                       << QStringList{"font 216",
-                                                      "focus",
-                                                      "hide",
-                                                      "caption b",
-                                                      "suona /opt/quilloro/IMG/b.wav",
-                                                      "show",
-                                                      "load /opt/quilloro/IMG/b.jpg"};
+                                       << shown(u"b"_s, u"/opt/quilloro/IMG/b"_s);
     // The folder is used as given: a root that keeps its separator gives two in a row.
-    QTest::newRow("program in the root folder")
-        << uint('q') << "/" << true
-        << QStringList{"font 216", "focus", "hide", "caption q", "suona //IMG/q.wav", "show", "load //IMG/q.jpg"};
-    QTest::newRow("folder with spaces and accents") << uint('q') << u"/home/a b/perché"_s << true
-                                                    << QStringList{"font 216",
-                                                                   "focus",
-                                                                   "hide",
-                                                                   "caption q",
-                                                                   u"suona /home/a b/perché/IMG/q.wav"_s,
-                                                                   "show",
-                                                                   u"load /home/a b/perché/IMG/q.jpg"_s};
+    QTest::newRow("program in the root folder") << uint('q') << "/" << true << shown(u"q"_s, u"//IMG/q"_s);
+    QTest::newRow("folder with spaces and accents")
+        << uint('q') << u"/home/a b/perché"_s << true << shown(u"q"_s, u"/home/a b/perché/IMG/q"_s);
     QTest::newRow("escape") << 27u << "/opt/quilloro" << true
                             << QStringList{"font 216", "focus",
                                            QStringLiteral("box Ciao alla prossima | A presto da Ferlandi | %1")
@@ -85,20 +81,13 @@ void TestKeyHandler::callSequence_data()
                               << QStringList{"font 216", "focus", "hide", u"caption è"_s, question};
     // The recording has started before the picture fails; the previous
     // key's picture must not stay up beside the new character.
-    QTest::newRow("picture fails")
-        << uint('7') << "/opt/quilloro" << false
-        << QStringList{
-               "font 216",
-               "focus",
-               "hide",
-               "caption 7",
-               "suona /opt/quilloro/IMG/7.wav",
-               "show",
-               "load /opt/quilloro/IMG/7.jpg",
-               "hide",
-               QStringLiteral("box Non riesco a mostrare l'immagine\n/opt/quilloro/IMG/7.jpg\n\nIl file non esiste. | "
-                              "Immagine non disponibile | %1")
-                   .arg(int(MessageIcon::Critical))};
+    QTest::newRow("picture fails") << uint('7') << "/opt/quilloro" << false
+                                   << shown(u"7"_s, u"/opt/quilloro/IMG/7"_s)
+            + QStringList{
+                "hide",
+                QStringLiteral("box Non riesco a mostrare l'immagine\n/opt/quilloro/IMG/7.jpg\n\nIl file non esiste. | "
+                               "Immagine non disponibile | %1")
+                    .arg(int(MessageIcon::Critical))};
 }
 
 void TestKeyHandler::callSequence()
