@@ -7,6 +7,7 @@
 # Usage: deb_e2e.sh <build-dir> <source-dir>
 # Exits 77 (skipped) when not root or when a quilloro package is already installed.
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 build=$(realpath "${1:?usage: deb_e2e.sh <build-dir> <source-dir>}")
 source=$(realpath "${2:?usage: deb_e2e.sh <build-dir> <source-dir>}")
 e2e=$source/tests/e2e/e2e.sh
@@ -34,17 +35,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-(cd "$build" && cpack -G DEB -B "$out" >"$out/cpack.log") || { cat "$out/cpack.log"; exit 1; }
-debs=("$out"/quilloro_*.deb)
-if ((${#debs[@]} != 1)) || [[ ! -f ${debs[0]} ]]; then
-    echo "FAIL: cpack made no single quilloro_*.deb"
-    cat "$out/cpack.log"
-    exit 1
-fi
-deb=${debs[0]}
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+build_deb "$build" "$out"
 
 # The libraries the executable links to come from dpkg-shlibdeps; the fonts
 # are used at run time and listed by hand. Debian 13 renamed some libraries

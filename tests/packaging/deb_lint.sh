@@ -6,21 +6,12 @@
 # FORTIFY_SOURCE, RELRO and immediate binding).
 # Usage: deb_lint.sh <build-dir>
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 build=$(realpath "${1:?usage: deb_lint.sh <build-dir>}")
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-(cd "$build" && cpack -G DEB -B "$out" >"$out/cpack.log") || { cat "$out/cpack.log"; exit 1; }
-debs=("$out"/quilloro_*.deb)
-if ((${#debs[@]} != 1)) || [[ ! -f ${debs[0]} ]]; then
-    echo "FAIL: cpack made no single quilloro_*.deb"
-    cat "$out/cpack.log"
-    exit 1
-fi
-deb=${debs[0]}
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+build_deb "$build" "$out"
 
 # Lintian prints its findings one a line, "E: quilloro: tag ..." for an error
 # and "W: ..." for a warning; other levels are advice.

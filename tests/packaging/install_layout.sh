@@ -6,14 +6,12 @@
 # IMG holds the whole media pack and the icon is there in both sizes.
 # Usage: install_layout.sh <build-dir>
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 build=${1:?usage: install_layout.sh <build-dir>}
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 cmake --install "$build" --prefix "$root/usr" >/dev/null
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 link=$root/usr/bin/quilloro
 exe=$root/usr/lib/quilloro/quilloro

@@ -5,6 +5,7 @@
 # the installed command and names an installed icon.
 # Usage: validate_metadata.sh <build-dir>
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 build=${1:?usage: validate_metadata.sh <build-dir>}
 
 root=$(mktemp -d)
@@ -14,8 +15,6 @@ cmake --install "$build" --prefix "$root/usr" >/dev/null
 id=io.github.quilloro.Quilloro
 desktop=$root/usr/share/applications/$id.desktop
 metainfo=$root/usr/share/metainfo/$id.metainfo.xml
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $id.desktop"
 appstreamcli validate --no-net --explain "$metainfo" || fail "appstreamcli rejects $id.metainfo.xml"

@@ -1,0 +1,17 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Sourced by the packaging checks: failures counted by fail(), and the Debian
+# package made from the build tree.
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# build_deb BUILD OUT: the Debian package made by cpack in OUT; sets deb.
+build_deb() {
+    (cd "$1" && cpack -G DEB -B "$2" >"$2/cpack.log") || { cat "$2/cpack.log"; exit 1; }
+    local debs=("$2"/quilloro_*.deb)
+    if ((${#debs[@]} != 1)) || [[ ! -f ${debs[0]} ]]; then
+        echo "FAIL: cpack made no single quilloro_*.deb"
+        cat "$2/cpack.log"
+        exit 1
+    fi
+    deb=${debs[0]}
+}
