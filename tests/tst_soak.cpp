@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <malloc.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
@@ -20,29 +21,10 @@ using namespace TestSupport;
 
 namespace {
 
-long residentKB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-// The bytes the heap holds for the program: what a leak grows, whether or
-// not the allocator has handed freed memory back to the system.
-long heapInUseKB()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return long((info.uordblks + info.hblkhd) / 1024);
-}
-
 struct Memory {
     long residentKB;
-    long heapKB;
+    long heapKB; // what the heap holds for the program: what a leak grows,
+                 // whether or not freed memory went back to the system
 };
 
 Memory memoryInUse()
@@ -52,7 +34,10 @@ Memory memoryInUse()
     // hide the growth this soak looks for.
     QPixmapCache::clear();
     QCoreApplication::processEvents();
-    return {residentKB(), heapInUseKB()};
+    QFile statm(QStringLiteral("/proc/self/statm")); // size, resident, ... in pages
+    const long residentPages = statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(1).toLong() : -1;
+    const struct mallinfo2 heap = mallinfo2();
+    return {residentPages * (sysconf(_SC_PAGESIZE) / 1024), long((heap.uordblks + heap.hblkhd) / 1024)};
 }
 
 // Processor time this thread has used: unlike the wall clock, it does not
