@@ -22,6 +22,7 @@ struct Box {
     QString text;
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    friend bool operator==(const Box &, const Box &) = default;
 };
 
 // Answers every message box that opens while it lives, keeping what it showed.
