@@ -113,30 +113,12 @@ void TestKeyHandler::recognition_data()
     for (const QChar c : all)
         QTest::newRow(qPrintable(QString(c))) << uint(c.unicode()) << true;
 
-    const QList<QPair<const char *, uint>> nearMisses = {
-        {"A", 'A'},
-        {"Z", 'Z'},
-        {"space", ' '},
-        {"full stop", '.'},
-        {"slash", '/'},
-        {"less than", '<'},
-        {"enter", 13},
-        {"backspace", 8},
-        {"ctrl-a", 1},
-        {"nul", 0},
-        {"a grave", 0xE0},
-        {"e grave", 0xE8},
-        {"e acute", 0xE9},
-        {"i grave", 0xEC},
-        {"o grave", 0xF2},
-        {"u grave", 0xF9},
-        {"superscript 2", 0xB2},
-        {"fullwidth a", 0xFF41},
-        {"arabic-indic 1", 0x0661},
-        {"emoji", 0x1F600},
-    };
-    for (const auto &[name, code] : nearMisses)
-        QTest::newRow(name) << code << false;
+    // Near misses: upper case, punctuation, control characters, accented
+    // letters, other digits and letters, a character beyond 16 bits.
+    for (const uint code :
+         {uint('A'), uint('Z'), uint(' '), uint('.'), uint('/'), uint('<'), 13u,   8u,      1u,      0u,
+          0xE0u,     0xE8u,     0xE9u,     0xECu,     0xF2u,     0xF9u,     0xB2u, 0xFF41u, 0x0661u, 0x1F600u})
+        QTest::addRow("U+%04X", code) << code << false;
 }
 
 void TestKeyHandler::recognition()
