@@ -77,23 +77,26 @@ start_display() {
     xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start" >&2; return 1; }
 }
 
-# Starts PulseAudio with one null sink, "e2e", and points clients at it.
+# start_sound [COMMAND...]: starts the session's sound server, by default
+# PulseAudio with one null sink, "e2e", points clients at it and waits for it.
 start_sound() {
     export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse" HOME="$session_dir/home"
     mkdir -p "$HOME"
     export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
-        -L 'module-null-sink sink_name=e2e' -L 'module-native-protocol-unix' >"$session_dir/pulse.log" 2>&1 &
+    [ $# -gt 0 ] || set -- pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
+        -L 'module-null-sink sink_name=e2e' -L module-native-protocol-unix
+    "$@" >>"$session_dir/sound.log" 2>&1 &
     sound_pid=$!
     session_pids+=($sound_pid)
     wait_for "$wait_seconds" eval 'pactl info >/dev/null 2>&1' && return 0
-    echo "PulseAudio did not start" >&2
-    cat "$session_dir/pulse.log" >&2
+    echo "the sound server did not start" >&2
+    tail -20 "$session_dir/sound.log" >&2
     return 1
 }
 
+# stop_sound [SIGNAL]
 stop_sound() {
-    kill "$sound_pid" 2>/dev/null || true
+    kill "-${1:-TERM}" "$sound_pid" 2>/dev/null || true
     wait "$sound_pid" 2>/dev/null || true
 }
 
@@ -128,16 +131,13 @@ heard_in() { above "$(loud_seconds "$1")" 0.1; }
 quiet_end() { [ "$(loud_seconds "$1" 8820)" = 0.000 ]; }
 
 # window_named TITLE [SECONDS]: waits for a window whose title matches, and prints its id.
-window_named() {
-    local id deadline=$((SECONDS + ${2:-$wait_seconds}))
-    while :; do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
+first_window() {
+    local id
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && echo "$id"
 }
-no_window_named() { [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
+window_named() { wait_for "${2:-$wait_seconds}" first_window "$1"; }
+no_window_named() { ! first_window "$1" >/dev/null; }
 
 # wait_exit PID: waits for the program to end, for at most wait_seconds, and
 # sets exit_status to its status, or "timeout".

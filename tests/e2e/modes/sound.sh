@@ -20,41 +20,28 @@ fi
 stop_sound
 pipewire_started=
 start_server() {
-    export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse" HOME="$session_dir/home"
-    mkdir -p "$HOME"
-    export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
     if [ "$server" = pipewire ]; then
         # PipeWire and its session manager (which needs a session bus) stay;
         # its PulseAudio service is the server the program talks to.
         if [ -z "$pipewire_started" ]; then
             export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
-            dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/server.log" 2>&1 &
+            dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/sound.log" 2>&1 &
             session_pids+=($!)
             wait_for "$wait_seconds" test -S "$session_dir/bus"
-            pipewire >>"$session_dir/server.log" 2>&1 &
+            pipewire >>"$session_dir/sound.log" 2>&1 &
             session_pids+=($!)
             wait_for "$wait_seconds" test -S "$XDG_RUNTIME_DIR/pipewire-0"
-            wireplumber >>"$session_dir/server.log" 2>&1 &
+            wireplumber >>"$session_dir/sound.log" 2>&1 &
             session_pids+=($!)
             pipewire_started=1
         fi
-        pipewire-pulse >>"$session_dir/server.log" 2>&1 &
+        start_sound pipewire-pulse
     else
         # With a pid file, so that pacmd can reach it.
-        pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false \
-            -L module-native-protocol-unix >>"$session_dir/server.log" 2>&1 &
+        start_sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false -L module-native-protocol-unix
     fi
-    sound_pid=$!
-    session_pids+=($sound_pid)
-    wait_for "$wait_seconds" eval 'pactl info >/dev/null 2>&1' && return 0
-    echo "the sound server did not start" >&2
-    tail -20 "$session_dir/server.log" >&2
-    return 1
 }
-kill_server() {
-    kill -KILL "$sound_pid" 2>/dev/null || true
-    wait "$sound_pid" 2>/dev/null || true
-}
+kill_server() { stop_sound KILL; }
 
 # add_sink NAME: a null sink, made the default output; sets sink_module.
 add_sink() {
@@ -99,21 +86,18 @@ alive() {
     check "$1: still running" still_running
     check "$1: '$2' shows its picture, no box" eval 'picture_shown && no_box'
 }
-# playing KEY: presses KEY and waits until its recording is heard.
+# playing KEY [SECONDS]: presses KEY and records until its recording is heard, and SECONDS more.
 playing() {
     record_start "$session_dir/playing.raw"
     xdotool key "$1"
     wait_for 10 heard_in "$session_dir/playing.raw"
+    sleep "${2:-0}"
     record_stop
 }
 # press_pitch KEY: the pitch, in Hz, heard when KEY is pressed.
 press_pitch() {
-    record_start "$session_dir/pitch.raw"
-    xdotool key "$1"
-    wait_for 10 heard_in "$session_dir/pitch.raw"
-    sleep 0.3
-    record_stop
-    sox -t raw -r 22050 -e signed -b 16 -c 1 "$session_dir/pitch.raw" -n stat 2>&1 | awk '/Rough +frequency/ { print $3 }'
+    playing "$1" 0.3
+    sox -t raw -r 22050 -e signed -b 16 -c 1 "$session_dir/playing.raw" -n stat 2>&1 | awk '/Rough +frequency/ { print $3 }'
 }
 near() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b * 0.9 && a < b * 1.1) }'; }
 
@@ -189,31 +173,24 @@ listening() {
     check "quiet after playing: the stream is corked" wait_for "$wait_seconds" quiet_stream
 }
 
-device_removed() {
+# interrupted WHAT BREAK MEND KEY...: BREAK (a command) mid-recording, then
+# while quiet; each time the lesson goes on through a key pressed meanwhile,
+# and once MEND is done, the next key is heard. Four keys, two for each time.
+interrupted() {
+    local when keys=("${@:4}")
     start_program "$program"
     playing l
-    pactl unload-module "$sink_module"
-    alive "output device removed mid-recording" c
-    add_sink e2e
-    check "output device removed mid-recording: when one is back, the next key is heard" press_heard d
-    wait_for "$wait_seconds" quiet_stream
-    pactl unload-module "$sink_module"
-    alive "output device removed while quiet" e
-    add_sink e2e
-    check "output device removed while quiet: when one is back, the next key is heard" press_heard f
+    for when in mid-recording "while quiet"; do
+        [ "$when" = mid-recording ] || wait_for "$wait_seconds" quiet_stream
+        eval "$2"
+        alive "$1 $when" "${keys[0]}"
+        eval "$3"
+        check "$1 $when: then the next key is heard" press_heard "${keys[1]}"
+        keys=("${keys[@]:2}")
+    done
 }
-
-stream_killed() {
-    start_program "$program"
-    playing l
-    kill_stream
-    alive "stream killed mid-recording" g
-    check "stream killed mid-recording: the next key is heard" press_heard h
-    wait_for "$wait_seconds" quiet_stream
-    kill_stream
-    alive "stream killed while quiet" i
-    check "stream killed while quiet: the next key is heard" press_heard j
-}
+device_removed() { interrupted "output device removed" 'pactl unload-module "$sink_module"' 'add_sink e2e' c d e f; }
+stream_killed() { interrupted "stream killed" kill_stream : g h i j; }
 
 default_changed() {
     start_program "$program"
