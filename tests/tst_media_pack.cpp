@@ -124,25 +124,14 @@ class TestMediaPack : public QObject
 
 private slots:
     void initTestCase();
-    void picture_data();
-    void picture();
-    void recording_data();
-    void recording();
+    void keyMedia_data();
+    void keyMedia();
 
 private:
-    static void addKeyRows();
-
     std::map<QString, Recording> m_recordings;
     double m_medianRmsDb = 0;
     int m_packRate = 0;
 };
-
-void TestMediaPack::addKeyRows()
-{
-    QTest::addColumn<QString>("key");
-    for (QChar key : kKeys)
-        QTest::newRow(qPrintable(QString(key))) << QString(key);
-}
 
 void TestMediaPack::initTestCase()
 {
@@ -166,12 +155,15 @@ void TestMediaPack::initTestCase()
     m_medianRmsDb = n % 2 ? levels[n / 2] : (levels[n / 2 - 1] + levels[n / 2]) / 2;
 }
 
-void TestMediaPack::picture_data()
+void TestMediaPack::keyMedia_data()
 {
-    addKeyRows();
+    QTest::addColumn<QString>("key");
+    for (QChar key : kKeys)
+        QTest::newRow(qPrintable(QString(key))) << QString(key);
 }
 
-void TestMediaPack::picture()
+// The key's picture, then its recording.
+void TestMediaPack::keyMedia()
 {
     QFETCH(QString, key);
     const QString path = imgPath(key + QStringLiteral(".jpg"));
@@ -189,16 +181,7 @@ void TestMediaPack::picture()
     QVERIFY(!image.colorSpace().isValid() || image.colorSpace() == QColorSpace(QColorSpace::SRgb));
     // A light background keeps the dark word readable and the window calm.
     QVERIFY2(QColor(image.pixel(1, 1)).lightness() >= 200, "the background is not light");
-}
 
-void TestMediaPack::recording_data()
-{
-    addKeyRows();
-}
-
-void TestMediaPack::recording()
-{
-    QFETCH(QString, key);
     const auto it = m_recordings.find(key);
     QVERIFY2(it != m_recordings.end(), qPrintable(key + QStringLiteral(".wav is missing")));
     const Recording &r = it->second;
