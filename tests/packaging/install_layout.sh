@@ -28,26 +28,12 @@ elif [[ $(head -c 4 "$exe" | od -An -c | tr -d ' ') != '177ELF' ]]; then
     fail "lib/quilloro/quilloro is not an ELF executable"
 fi
 
-# Exactly the 72 files the program opens: key + .wav / key + .jpg for 0-9, a-z.
+# Exactly the 72 files the program opens, none empty: key + .wav / key + .jpg for 0-9, a-z.
 img=$root/usr/lib/quilloro/IMG
-declare -A expected=()
-for key in {0..9} {a..z}; do
-    expected[$key.wav]=1
-    expected[$key.jpg]=1
-done
-missing=()
-for name in "${!expected[@]}"; do
-    [[ -s $img/$name ]] || missing+=("$name")
-done
-if ((${#missing[@]})); then
-    fail "IMG lacks ${#missing[@]} of 72 media files: $(printf '%s\n' "${missing[@]}" | sort | tr '\n' ' ')"
-fi
-if [[ -d $img ]]; then
-    while IFS= read -r -d '' file; do
-        name=${file##*/}
-        [[ -n ${expected[$name]:-} ]] || fail "IMG holds a file the program never reads: $name"
-    done < <(find "$img" -mindepth 1 -print0)
-fi
+expected=$(for key in {0..9} {a..z}; do echo "$key.jpg"; echo "$key.wav"; done | sort)
+actual=$(find "$img" -mindepth 1 -size +0 -printf '%f\n' 2>/dev/null | sort || true)
+[[ $actual == "$expected" ]] || fail "IMG is not the 72 media files the program opens (<: missing or empty, >: never read):" \
+    $(diff <(echo "$expected") <(echo "$actual") | grep '^[<>]' | tr -d ' ')
 
 for size in 48 256; do
     icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/io.github.quilloro.Quilloro.png
