@@ -94,7 +94,6 @@ start_sound() {
     return 1
 }
 
-# stop_sound [SIGNAL]
 stop_sound() {
     kill "-${1:-TERM}" "$sound_pid" 2>/dev/null || true
     wait "$sound_pid" 2>/dev/null || true

@@ -5,11 +5,9 @@
 
 # --- No display: one plain line, status 1, no core dump.
 for display in unset ":987"; do
-    if [ "$display" = unset ]; then
-        env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$program" 2>"$session_dir/nodisplay" && status=0 || status=$?
-    else
-        env -u WAYLAND_DISPLAY DISPLAY="$display" "$program" 2>"$session_dir/nodisplay" && status=0 || status=$?
-    fi
+    setting=(-u DISPLAY QT_QPA_PLATFORM=)
+    [ "$display" = unset ] || setting=(DISPLAY="$display")
+    env -u WAYLAND_DISPLAY "${setting[@]}" "$program" 2>"$session_dir/nodisplay" && status=0 || status=$?
     check "no display ($display): exit status 1 (got $status)" test "$status" -eq 1
     check "no display ($display): one line saying so" \
         eval '[ "$(wc -l <"$session_dir/nodisplay")" -eq 1 ] && grep -q "no display available" "$session_dir/nodisplay"'
