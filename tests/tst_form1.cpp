@@ -269,8 +269,6 @@ void TestForm1::damagedMedia()
     typeText(m_form->text1(), u"b"_s);
     QVERIFY(m_form->picture1()->isVisible());
     QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
-    QFile::remove(picturePath);
-    QFile::remove(imgDir() + u"/z.wav"_s);
 }
 
 void TestForm1::composedInput()
