@@ -19,7 +19,6 @@ class TestSoundPlayer : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void decode_data();
     void decode();
     void levels_data();
@@ -30,11 +29,6 @@ private slots:
 private:
     QTemporaryDir m_dir;
 };
-
-void TestSoundPlayer::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-}
 
 void TestSoundPlayer::decode_data()
 {
