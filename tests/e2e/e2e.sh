@@ -2,16 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the real program under Xvfb with a PulseAudio null sink and drives it
 # with xdotool, in one of the modes in modes/ (each a file sourced here once
-# the session is up, with the functions of session.sh and $program at hand):
+# the session is up, with the functions of session.sh and $program at hand;
+# each file's opening comment says what it checks):
 #
 #   e2e.sh PROGRAM MODE [ARG...]
-#
-#   lesson       a copy of the program beside a small test IMG, driven as a
-#                child would: a letter, ten presses of one key, another key, Escape
-#   installed    the same lesson on the program as installed, with its own IMG
-#   reliability  no display, odd folders, missing and damaged media, and a
-#                sound server that goes away and comes back
-#   memcheck     a short session under Valgrind's memcheck
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
 if [ $# -lt 2 ] || [ ! -f "$here/modes/$2.sh" ]; then
