@@ -147,11 +147,10 @@ void TestForm1::keyBoxIsNeverSeen()
     // With the focus in it, the caret and text of the key box still draw
     // nothing but black, on the black ground.
     typeText(m_form->text1(), QStringLiteral("b"));
-    const QImage image = m_form->text1()->grab().toImage();
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x)
-            QCOMPARE(QColor(image.pixel(x, y)), QColor(Qt::black));
-    }
+    const QImage image = m_form->text1()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    QImage black(image.size(), QImage::Format_ARGB32);
+    black.fill(Qt::black);
+    QCOMPARE(image, black);
 }
 
 void TestForm1::recognizedKey()
