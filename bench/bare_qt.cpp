@@ -14,7 +14,8 @@
 class BareWindow : public QWidget
 {
 public:
-    explicit BareWindow(const QString &mediaDir) : m_mediaDir(mediaDir)
+    explicit BareWindow(const QString &mediaDir)
+        : m_mediaDir(mediaDir)
     {
         setWindowTitle(QStringLiteral("bench bare Qt"));
         setFixedSize(517, 554);

@@ -14,7 +14,9 @@
 
 namespace bench {
 
-Driver::Driver(Display *display) : m_display(display), m_screen(display)
+Driver::Driver(Display *display)
+    : m_display(display)
+    , m_screen(display)
 {
     // A colour no program paints, so "the window is drawn" can be read off the screen.
     const Window root = DefaultRootWindow(display);

@@ -19,7 +19,9 @@ inline constexpr unsigned long magenta = 0xff00ff;
 class Screen
 {
 public:
-    explicit Screen(Display *display) : m_display(display) { }
+    explicit Screen(Display *display)
+        : m_display(display)
+    { }
     ~Screen() { release(); }
     Screen(const Screen &) = delete;
     Screen &operator=(const Screen &) = delete;

@@ -345,7 +345,8 @@ void SoundPlayer::Private::drained(pa_stream *stream, int, void *self)
     d->corked = true;
 }
 
-SoundPlayer::SoundPlayer() : d(std::make_unique<Private>())
+SoundPlayer::SoundPlayer()
+    : d(std::make_unique<Private>())
 {
     // Connecting happens on the PulseAudio thread, so neither a slow nor an
     // absent sound server holds up the window.

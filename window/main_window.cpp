@@ -77,7 +77,8 @@ QString pictureErrorReason(const QString &path, QImageReader::ImageReaderError e
 
 } // namespace
 
-Form1::Form1(QWidget *parent) : QMainWindow(parent)
+Form1::Form1(QWidget *parent)
+    : QMainWindow(parent)
 {
     // Both settings are process-wide, yet they are made here and not where
     // the application is set up: they serve what this window does (it
