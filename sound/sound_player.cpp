@@ -145,9 +145,10 @@ std::shared_ptr<const Clip> SoundPlayer::Private::clipFor(const QString &path)
         return entry->clip;
 
     auto clip = size >= 0 ? decodeClip(path) : nullptr;
-    const qsizetype cost = clip ? qsizetype(clip->samples.size() * sizeof(std::int16_t)) : 1;
+    // A decoded clip is never empty; a file that cannot be played costs one.
     // A single recording larger than the whole cache is played, not kept.
-    cache.insert(path, new CacheEntry{size, modified, clip}, std::max<qsizetype>(cost, 1));
+    const qsizetype cost = clip ? qsizetype(clip->samples.size() * sizeof(std::int16_t)) : 1;
+    cache.insert(path, new CacheEntry{size, modified, clip}, cost);
     return clip;
 }
 
