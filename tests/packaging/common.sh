@@ -15,3 +15,7 @@ build_deb() {
     fi
     deb=${debs[0]}
 }
+
+# project_version < CMakeLists.txt: the version its project() line gives,
+# which is the package's.
+project_version() { sed -nE 's/^project\(Quilloro VERSION ([^ )]+).*/\1/p' | head -n 1; }
