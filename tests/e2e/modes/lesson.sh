@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The lesson as a child has it: the window, a letter with its picture and its
-# recording, ten presses of one key, a key that is not a letter, Escape.
+# recording, the program idle, ten presses of one key, a key that is not a
+# letter, Escape.
 # Runs on a copy of the program beside a test IMG of short tones, unless the
 # installed mode asks for the program's own media.
 
@@ -17,6 +18,15 @@ check "no picture before a key" test "$(window_mean "$win" 50 50 20 $((top + 310
 
 check "a plays its recording" press_heard a
 check "a shows its picture" picture_shown
+
+# Idle, the program sleeps: no caret blinking in the hidden key box, no timer,
+# the stream corked. Each wake-up of one of its threads ends in a voluntary
+# context switch; a blinking caret alone makes ten in five seconds.
+woken() { cat /proc/"$app"/task/*/status | awk '/^voluntary_ctxt_switches:/ { n += $2 } END { print n }'; }
+before=$(woken)
+sleep 5
+woke=$(($(woken) - before))
+check "idle for five seconds, it woke $woke times (at most 3)" test "$woke" -le 3
 
 if [ -z "${own_media:-}" ]; then
     # Each press is recorded on its own, after the previous tone has ended,
