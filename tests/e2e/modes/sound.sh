@@ -3,9 +3,8 @@
 # output device at start, a device unplugged, the stream killed from a mixer,
 # the server killed and started again, the default output changed; and what
 # a listener hears: a new key cuts the old recording, even what the server
-# holds of it already, a replaced file is read
-# again, each sample rate at its pitch, a floating-point recording at its
-# level, the stream corked when quiet.
+# holds of it already, a replaced file is read again, each sample rate at its
+# pitch, a floating-point recording at its level, the stream corked when quiet.
 #
 #   e2e.sh PROGRAM sound [pulseaudio|pipewire] [SCENARIO...]   (every scenario when none is named)
 
