@@ -19,9 +19,11 @@ check "no picture before a key" test "$(window_mean "$win" 50 50 20 $((top + 310
 check "a plays its recording" press_heard a
 check "a shows its picture" picture_shown
 
-# Idle, the program sleeps: no caret blinking in the hidden key box, no timer,
-# the stream corked. Each wake-up of one of its threads ends in a voluntary
-# context switch; a blinking caret alone makes ten in five seconds.
+# Idle, once its recording has played and the stream is corked, the program
+# sleeps: no caret blinking in the hidden key box, no timer. Each wake-up of
+# one of its threads ends in a voluntary context switch; a blinking caret
+# alone makes ten in five seconds.
+check "after its recording, the stream is corked" wait_for "$wait_seconds" quiet_stream
 woken() { cat /proc/"$app"/task/*/status | awk '/^voluntary_ctxt_switches:/ { n += $2 } END { print n }'; }
 before=$(woken)
 sleep 5

@@ -50,21 +50,6 @@ add_sink() {
     pactl set-default-sink "$1"
 }
 
-# The program's stream as the server lists it: "INDEX CORKED" (yes or no),
-# or nothing. PipeWire knows the stream by another number, its object.id.
-our_stream() {
-    local index=index_
-    [ "$server" = pipewire ] && index=id
-    pactl list sink-inputs | awk '
-        /^Sink Input #/ { index_ = substr($3, 2); id = "" }
-        /object.id = / { id = $3; gsub(/"/, "", id) }
-        /Corked:/ { corked = $2 }
-        /application.name = "Quilloro"/ { found = 1 }
-        found && /^$/ { exit }
-        END { if (found) print '"$index"', corked }'
-}
-quiet_stream() { [ "$(our_stream | cut -d' ' -f2)" != no ]; }
-
 # kill_stream: ends the program's stream, as a volume mixer can.
 kill_stream() {
     local stream
