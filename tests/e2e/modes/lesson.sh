@@ -19,16 +19,21 @@ check "no picture before a key" test "$(window_mean "$win" 50 50 20 $((top + 310
 check "a plays its recording" press_heard a
 check "a shows its picture" picture_shown
 
-# Idle, once its recording has played and the stream is corked, the program
-# sleeps: no caret blinking in the hidden key box, no timer. Each wake-up of
-# one of its threads ends in a voluntary context switch; a blinking caret
-# alone makes ten in five seconds.
+# Idle, once its recording has played and the stream is corked, the window's
+# thread sleeps: no caret blinking in the hidden key box, no timer. Each of
+# its wake-ups ends in a voluntary context switch; a blinking caret alone
+# makes ten in five seconds. (The sound thread may still hear from the
+# server now and then; what it costs is the benchmark's idle figure.)
 check "after its recording, the stream is corked" wait_for "$wait_seconds" quiet_stream
-woken() { cat /proc/"$app"/task/*/status | awk '/^voluntary_ctxt_switches:/ { n += $2 } END { print n }'; }
+# woken: "THREAD WAKE-UPS" a line for each of the program's threads, by id.
+woken() {
+    for task in /proc/"$app"/task/*; do echo "${task##*/} $(awk '/^voluntary_ctxt_switches:/ { print $2 }' "$task/status")"; done | sort
+}
 before=$(woken)
 sleep 5
-woke=$(($(woken) - before))
-check "idle for five seconds, it woke $woke times (at most 3)" test "$woke" -le 3
+woke=$(join <(echo "$before") <(woken) | awk -v main="$app" '{ n[$1 == main] += $3 - $2 } END { print n[1] + 0, n[0] + 0 }')
+check "idle for five seconds, the window's thread woke ${woke% *} times (at most 2; the others ${woke#* })" \
+    test "${woke% *}" -le 2
 
 if [ -z "${own_media:-}" ]; then
     # Each press is recorded on its own, after the previous tone has ended,
