@@ -99,6 +99,21 @@ stop_sound() {
     wait "$sound_pid" 2>/dev/null || true
 }
 
+# The program's stream as the server lists it: "INDEX CORKED" (yes or no),
+# or nothing. PipeWire knows the stream by another number, its object.id.
+our_stream() {
+    local index=index_
+    [ "${server:-}" = pipewire ] && index=id
+    pactl list sink-inputs | awk '
+        /^Sink Input #/ { index_ = substr($3, 2); id = "" }
+        /object.id = / { id = $3; gsub(/"/, "", id) }
+        /Corked:/ { corked = $2 }
+        /application.name = "Quilloro"/ { found = 1 }
+        found && /^$/ { exit }
+        END { if (found) print '"$index"', corked }'
+}
+quiet_stream() { [ "$(our_stream | cut -d' ' -f2)" != no ]; }
+
 # record_start FILE / record_stop: what reaches the null sink ($listen, e2e
 # unless a mode says otherwise), as 16-bit mono at 22050 Hz.
 listen=e2e

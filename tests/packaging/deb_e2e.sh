@@ -12,14 +12,7 @@ build=$(realpath "${1:?usage: deb_e2e.sh <build-dir> <source-dir>}")
 source=$(realpath "${2:?usage: deb_e2e.sh <build-dir> <source-dir>}")
 e2e=$source/tests/e2e/e2e.sh
 
-if (($(id -u) != 0)); then
-    echo "SKIP: installing a package needs root"
-    exit 77
-fi
-if [[ $(dpkg-query -W -f='${db:Status-Status}' quilloro 2>/dev/null) == installed ]]; then
-    echo "SKIP: a quilloro package is installed already; this test would replace and remove it"
-    exit 77
-fi
+may_install
 if [[ ! -f $e2e ]]; then
     echo "FAIL: the end-to-end test $e2e is missing"
     exit 1
