@@ -16,16 +16,15 @@ user_data="$session_dir/datidellafamigliarossichehannoregistratolelorovociperiba
 declare -A folder=([pack]="$session_dir/app/IMG" [user]="$user_data/quilloro/IMG"
     [shared]="$session_dir/scuola/quilloro/IMG")
 mkdir -p "${folder[user]}" "${folder[shared]}" "$session_dir/empty"
-cp "$session_dir/tone.wav" "$session_dir/pack.wav"
-cp "$session_dir/red.jpg" "$session_dir/pack.jpg"
 for place in user:880:green shared:440:blue; do
     IFS=: read -r name pitch colour <<<"$place"
     sox -n -r 22050 -c 1 -b 16 "$session_dir/$name.wav" synth 0.4 sine "$pitch" vol 0.5
     convert -size 120x90 "xc:$colour" "$session_dir/$name.jpg"
 done
 
-# put KEY FILE...: PLACE.wav or PLACE.jpg (user, shared, pack) copied in as
-# the key's file there; bad-PLACE.wav or bad-PLACE.jpg a damaged one.
+# put KEY FILE...: PLACE.wav or PLACE.jpg (user, shared) copied in as the
+# key's file there; bad-PLACE.wav or bad-PLACE.jpg (user, shared, pack) a
+# damaged one.
 put() {
     local file place
     for file in "${@:2}"; do
