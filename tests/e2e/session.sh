@@ -13,6 +13,17 @@ export LANG=C.UTF-8
 export XDG_RUNTIME_DIR="$session_dir/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
+# The program looks for a key's files in the user's and the machine's data
+# folders before its IMG: folders of the session's own that do not exist keep
+# the caller's files out. The sound servers find their own files through
+# XDG_DATA_DIRS, so they are started with the caller's (system_data).
+if [ -n "${XDG_DATA_DIRS+set}" ]; then
+    system_data=(env XDG_DATA_DIRS="$XDG_DATA_DIRS")
+else
+    system_data=(env -u XDG_DATA_DIRS)
+fi
+export XDG_DATA_HOME="$session_dir/data-home" XDG_DATA_DIRS="$session_dir/data-dirs"
+
 # How long to wait, at most, for anything the program does: a window, a box,
 # a picture, a recording, its end. Generous, as the machine may be busy; the
 # memcheck run raises it, as the program is much slower under Valgrind.
@@ -85,7 +96,7 @@ start_sound() {
     export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
     [ $# -gt 0 ] || set -- pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
         -L 'module-null-sink sink_name=e2e' -L module-native-protocol-unix
-    "$@" >>"$session_dir/sound.log" 2>&1 &
+    "${system_data[@]}" "$@" >>"$session_dir/sound.log" 2>&1 &
     sound_pid=$!
     session_pids+=($sound_pid)
     wait_for "$wait_seconds" eval 'pactl info >/dev/null 2>&1' && return 0

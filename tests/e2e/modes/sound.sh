@@ -25,13 +25,14 @@ start_server() {
         # its PulseAudio service is the server the program talks to.
         if [ -z "$pipewire_started" ]; then
             export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
-            dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/sound.log" 2>&1 &
+            "${system_data[@]}" dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" \
+                >>"$session_dir/sound.log" 2>&1 &
             session_pids+=($!)
             wait_for "$wait_seconds" test -S "$session_dir/bus"
-            pipewire >>"$session_dir/sound.log" 2>&1 &
+            "${system_data[@]}" pipewire >>"$session_dir/sound.log" 2>&1 &
             session_pids+=($!)
             wait_for "$wait_seconds" test -S "$XDG_RUNTIME_DIR/pipewire-0"
-            wireplumber >>"$session_dir/sound.log" 2>&1 &
+            "${system_data[@]}" wireplumber >>"$session_dir/sound.log" 2>&1 &
             session_pids+=($!)
             pipewire_started=1
         fi
