@@ -13,7 +13,7 @@ constexpr double VoicedRangeDb = 30.0;
 constexpr double VoiceUnderPeakDb = 30.0;
 // A voice threshold over the noise never rises above this under the peak,
 // so a take that is all voice (no quiet tenth) is not cut into.
-constexpr double MaxThresholdUnderPeakDb = 20.0;
+constexpr double MaxThresholdUnderPeakDb = 15.0;
 constexpr double NoiseFactor = 4.0;
 
 std::size_t samplesIn(double seconds, int rate)
