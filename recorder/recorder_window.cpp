@@ -83,7 +83,6 @@ void RecorderWindow::createControls()
         tile->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         tile->setIconSize(TileIcon);
         tile->setCheckable(true);
-        tile->setAutoExclusive(true);
         tile->setFocusPolicy(Qt::StrongFocus);
         tile->setMinimumWidth(TileIcon.width() + 8);
         connect(tile, &QToolButton::clicked, this, [this, key] { selectKey(key); });
