@@ -36,6 +36,7 @@ struct PulseCapture::Private {
     static void contextStateChanged(pa_context *context, void *self);
     static void streamStateChanged(pa_stream *stream, void *self);
     static void readable(pa_stream *stream, size_t bytes, void *self);
+    static void moved(pa_stream *stream, void *self);
 };
 
 void PulseCapture::Private::report(Failure failure)
@@ -57,6 +58,7 @@ void PulseCapture::Private::createStream()
     }
     pa_stream_set_state_callback(stream, &Private::streamStateChanged, this);
     pa_stream_set_read_callback(stream, &Private::readable, this);
+    pa_stream_set_moved_callback(stream, &Private::moved, this);
     pa_buffer_attr attributes{};
     attributes.maxlength = uint32_t(-1);
     attributes.fragsize = uint32_t(pa_usec_to_bytes(FragmentUsec, &format));
@@ -70,6 +72,7 @@ void PulseCapture::Private::teardown()
     if (pa_stream *old = std::exchange(stream, nullptr)) {
         pa_stream_set_state_callback(old, nullptr, nullptr);
         pa_stream_set_read_callback(old, nullptr, nullptr);
+        pa_stream_set_moved_callback(old, nullptr, nullptr);
         if (PA_STREAM_IS_GOOD(pa_stream_get_state(old)))
             pa_stream_disconnect(old);
         pa_stream_unref(old);
@@ -119,6 +122,16 @@ void PulseCapture::Private::streamStateChanged(pa_stream *stream, void *self)
     default:
         break;
     }
+}
+
+void PulseCapture::Private::moved(pa_stream *stream, void *self)
+{
+    // The server moves a take to another source when its own goes away (a
+    // microphone unplugged): the rest would come from elsewhere, perhaps
+    // the speakers' monitor, so the take is as good as lost.
+    auto *d = static_cast<Private *>(self);
+    if (stream == d->stream)
+        d->report(Failure::Lost);
 }
 
 void PulseCapture::Private::readable(pa_stream *stream, size_t, void *self)

@@ -403,7 +403,7 @@ void RecorderWindow::captureFailed(Capture::Failure failure)
                   true);
         break;
     case Capture::Failure::Lost:
-        setStatus(tr("Il microfono si è scollegato durante la registrazione. La voce di %1 è rimasta quella di "
+        setStatus(tr("Il microfono si è scollegato (o è cambiato) durante la registrazione. La voce di %1 è rimasta quella di "
                      "prima. Ricollega il microfono e riprova.")
                       .arg(m_key),
                   true);

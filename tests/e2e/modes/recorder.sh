@@ -130,6 +130,134 @@ scenario_take() {
     kill "$rec"; wait "$rec" 2>/dev/null || true
 }
 
+# The session's sound server as scenario_take found it: the output "e2e",
+# the microphone "mic". FAULTY=1: without any device at all.
+restart_sound() {
+    stop_sound
+    if [ -n "${1:-}" ]; then
+        start_sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
+            -L module-native-protocol-unix
+        return
+    fi
+    start_sound
+    mic_module=$(pactl load-module module-null-sink sink_name=mic)
+    pactl set-default-source mic.monitor
+    pactl set-default-sink e2e
+}
+
+scenario_faults() {
+    local old_sum message
+    restart_sound
+    mkdir -p "$own"
+    cp "$session_dir/voice.wav" "$own/b.wav"
+    old_sum=$(md5sum <"$own/b.wav")
+    start_recorder
+    rkey b
+    said "b, come balena"
+
+    stop_sound
+    : >"$log"
+    rkey space
+    check "no sound server: Nessun microfono trovato, and what to check" said "Nessun microfono trovato: il sistema audio"
+    restart_sound faulty
+    : >"$log"
+    rkey space
+    check "no microphone: Nessun microfono trovato, and what to check" said "Nessun microfono trovato. Controlla che sia collegato"
+    restart_sound
+
+    check "a take with no voice" eval 'record "$session_dir/hum.wav" && said "non si sente nessuna voce"'
+    check "is not kept" eval '[ "$(md5sum <"$own/b.wav")" = "$old_sum" ]'
+    check "and the capture stream is closed" wait_for "$wait_seconds" not_capturing
+
+    : >"$log"
+    rkey space
+    said "Sto registrando" && wait_for "$wait_seconds" capturing
+    paplay -d mic "$session_dir/voice.wav" 2>/dev/null &
+    local player=$!
+    sleep 0.5
+    pactl unload-module "$mic_module"
+    wait "$player" 2>/dev/null || true
+    check "the microphone unplugged mid-take: said so" said "Il microfono si è scollegato (o è cambiato) durante la registrazione"
+    check "the previous file is kept" eval '[ "$(md5sum <"$own/b.wav")" = "$old_sum" ]'
+    restart_sound
+
+    # A folder that cannot be written: read-only, or (for root, who writes
+    # anywhere) a file where the folder should be.
+    rm -rf "$XDG_DATA_HOME/quilloro"
+    mkdir -p "$XDG_DATA_HOME"
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "not a folder" >"$XDG_DATA_HOME/quilloro"
+        blocked="$own"
+    else
+        mkdir -p "$own" && chmod 555 "$own"
+        blocked="$own"
+    fi
+    record "$session_dir/voice.wav" && said "Ecco la registrazione di b"
+    : >"$log"
+    rkey Return
+    check "a folder that cannot be written is named" said "Non riesco a scrivere nella cartella $blocked"
+    check "and nothing is there" test ! -f "$own/b.wav"
+    if [ "$(id -u)" -eq 0 ]; then rm -f "$XDG_DATA_HOME/quilloro"; else chmod 755 "$own"; fi
+    : >"$log"
+    rkey Return
+    check "the take waited: kept once the folder can be written" said "Fatto: ora b dice la tua voce"
+    check "the capture stream stayed closed" not_capturing
+    check "the recorder is still open" recorder_running
+    kill "$rec"; wait "$rec" 2>/dev/null || true
+}
+
+# choose_picture PATH: Ctrl+O, the path typed into Qt's file dialog, Return.
+choose_picture() {
+    : >"$log"
+    rkey ctrl+o
+    local dialog
+    dialog=$(window_named 'Scegli una figura per b') || return 1
+    xdotool windowfocus --sync "$dialog" type --delay 5 "$1"
+    xdotool key Return
+    wait_for "$wait_seconds" no_window_named 'Scegli una figura per b'
+}
+
+scenario_picture() {
+    local pack_sum
+    pack_sum=$(md5sum <"$pack/b.jpg")
+    rm -rf "$XDG_DATA_HOME/quilloro"
+    start_recorder
+    rkey b
+    said "b, come balena"
+
+    echo "not a picture" >"$session_dir/broken.jpg"
+    choose_picture "$session_dir/broken.jpg"
+    check "a picture that cannot be read is named" said "Non riesco a leggere la figura $session_dir/broken.jpg"
+
+    # A phone's photo: 4000 x 3000, the top half red, stored on its side
+    # with EXIF orientation 6 (turn right to see it upright): an APP1
+    # segment holding a one-entry TIFF directory, put in after SOI.
+    convert -size 4000x1500 xc:red -size 4000x1500 xc:blue -append "$session_dir/sensor.jpg"
+    { head -c 2 "$session_dir/sensor.jpg"
+      printf '\xff\xe1\x00\x22Exif\x00\x00MM\x00\x2a\x00\x00\x00\x08\x00\x01\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00'
+      tail -c +3 "$session_dir/sensor.jpg"; } >"$session_dir/photo.jpg"
+    choose_picture "$session_dir/photo.jpg"
+    check "the photo is shown before it is kept" said "Ecco la figura per b"
+    check "nothing kept yet" test ! -e "$own/b.jpg"
+    : >"$log"
+    rkey Return
+    check "Return keeps it" said "Fatto: ora b mostra la tua figura"
+    local size
+    size=$(identify -format '%wx%h' "$own/b.jpg" 2>/dev/null)
+    check "saved as JPEG within 500 x 250 ($size)" test "$size" = 187x250
+    check "upright: the red half on the right" eval \
+        '[ "$(convert "$own/b.jpg" -crop 40x40+140+105 +repage -format "%[fx:mean.r>0.8 && mean.b<0.2]" info:)" = 1 ]'
+    check "the pack's b.jpg untouched" eval '[ "$(md5sum <"$pack/b.jpg")" = "$pack_sum" ]'
+
+    : >"$log"
+    rkey alt+g
+    answer_box "Tornare all'originale"
+    check "Figura originale goes back to the pack's picture" said "di nuovo la figura originale"
+    check "the family's b.jpg is gone" test ! -e "$own/b.jpg"
+    check "the recorder is still open" recorder_running
+    kill "$rec"; wait "$rec" 2>/dev/null || true
+}
+
 for scenario in "${scenarios[@]}"; do
     echo "--- $scenario"
     "scenario_$scenario"
