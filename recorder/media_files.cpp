@@ -22,14 +22,9 @@ template<typename T> void append(QByteArray &bytes, T value)
     bytes.append(buffer, sizeof(T));
 }
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("MediaFiles", text);
-}
-
 QString folderError(const QString &folder, const QString &reason)
 {
-    return tr("Non riesco a scrivere nella cartella %1 (%2). Controlla che esista e che tu possa scriverci; "
+    return QCoreApplication::translate("MediaFiles", "Non riesco a scrivere nella cartella %1 (%2). Controlla che esista e che tu possa scriverci; "
               "la registrazione o la figura resta qui, pronta da tenere.")
         .arg(QDir::toNativeSeparators(folder), reason);
 }
@@ -62,7 +57,7 @@ bool saveAtomically(const QString &path, const QByteArray &bytes, QString &error
 {
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder)) {
-        error = folderError(folder, tr("non si può creare"));
+        error = folderError(folder, QCoreApplication::translate("MediaFiles", "non si può creare"));
         return false;
     }
     QSaveFile file(path);
@@ -81,7 +76,7 @@ QImage readPicture(const QString &path, QString &error)
     reader.setAllocationLimit(1024);
     QImage image = reader.read();
     if (image.isNull()) {
-        error = tr("Non riesco a leggere la figura %1 (%2). Scegli una foto o un disegno in JPEG o PNG.")
+        error = QCoreApplication::translate("MediaFiles", "Non riesco a leggere la figura %1 (%2). Scegli una foto o un disegno in JPEG o PNG.")
                     .arg(QDir::toNativeSeparators(path), reader.errorString());
     }
     return image;
@@ -118,7 +113,7 @@ bool removeOwnFile(const QString &path, QString &error)
     QFile file(path);
     if (!file.exists() || file.remove())
         return true;
-    error = tr("Non riesco a togliere %1 dalla cartella %2 (%3). Controlla che tu possa scriverci.")
+    error = QCoreApplication::translate("MediaFiles", "Non riesco a togliere %1 dalla cartella %2 (%3). Controlla che tu possa scriverci.")
                 .arg(QFileInfo(path).fileName(), QDir::toNativeSeparators(QFileInfo(path).absolutePath()),
                      file.errorString());
     return false;

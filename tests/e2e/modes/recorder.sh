@@ -14,7 +14,7 @@
 
 recorder=$(readlink -f "${mode_args[0]}")
 scenarios=("${mode_args[@]:1}")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(take faults picture)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(take faults picture english)
 export XDG_DATA_HOME="$session_dir/data" XDG_DATA_DIRS="$session_dir/none"
 own="$XDG_DATA_HOME/quilloro/IMG"
 pack="$(dirname "$program")/IMG"
@@ -255,6 +255,17 @@ scenario_picture() {
     check "Figura originale goes back to the pack's picture" said "di nuovo la figura originale"
     check "the family's b.jpg is gone" test ! -e "$own/b.jpg"
     check "the recorder is still open" recorder_running
+    kill "$rec"; wait "$rec" 2>/dev/null || true
+}
+
+# Italian by default (the session's locale is C); English by an English locale.
+scenario_english() {
+    : >"$log"
+    LANG=en_GB.UTF-8 start_recorder
+    check "English by the locale: the title" eval "window_named '^Quilloro: voci e figure \(voices and pictures\)$' >/dev/null"
+    check "and the sentences" said "Choose a key: click its picture"
+    rkey 7
+    check "typing 7 selects it, with its Italian word" said "7, as in sette"
     kill "$rec"; wait "$rec" 2>/dev/null || true
 }
 
