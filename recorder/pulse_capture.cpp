@@ -182,13 +182,14 @@ void PulseCapture::start()
     d->samples.clear();
     d->samples.reserve(MaxSamples);
     d->loop = pa_threaded_mainloop_new();
+    if (d->loop)
+        pa_threaded_mainloop_set_name(d->loop, "quilloro-capture");
     if (!d->loop || pa_threaded_mainloop_start(d->loop) < 0) {
         if (d->loop)
             pa_threaded_mainloop_free(std::exchange(d->loop, nullptr));
         d->report(Failure::NoServer);
         return;
     }
-    pa_threaded_mainloop_set_name(d->loop, "quilloro-capture");
     pa_threaded_mainloop_lock(d->loop);
     pa_proplist *properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Quilloro: voci e figure");

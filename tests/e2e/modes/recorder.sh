@@ -42,7 +42,9 @@ said() { wait_for "$wait_seconds" grep -qF -- "$1" "$log"; }
 # rkey KEY...: keys typed into the recorder's window.
 rkey() { xdotool windowfocus --sync "$rwin" key "$@"; }
 capturing() { [ -n "$(pactl list short source-outputs)" ]; }
-not_capturing() { ! capturing; }
+# Between takes the recorder keeps neither a capture stream nor its thread.
+capture_thread() { cat /proc/"$rec"/task/*/comm 2>/dev/null | grep -q '^quilloro-captur'; }
+not_capturing() { ! capturing && ! capture_thread; }
 
 # record SOUND_FILE: Space, the file played into the microphone, Space.
 record() {
@@ -96,6 +98,10 @@ scenario_take() {
     rkey b
     check "typing b selects it, with its word" said "b, come balena"
     check "no capture stream before recording" not_capturing
+    rkey space
+    check "recording: a capture stream and its thread" eval 'wait_for "$wait_seconds" capturing && capture_thread'
+    rkey Escape
+    check "Escape throws it away: neither is left" eval 'said "Registrazione interrotta" && wait_for "$wait_seconds" not_capturing'
     record_start "$session_dir/heard.raw"
     check "Space records, Space stops: the take is offered" eval 'record "$session_dir/voice.wav" && said "Ecco la registrazione di b"'
     check "the take is played back to the grown-up" wait_for "$wait_seconds" heard_in "$session_dir/heard.raw"
