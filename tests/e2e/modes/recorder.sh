@@ -8,7 +8,8 @@
 # original" brings the pack's back. Then what goes wrong, each on the real
 # program, which stays open: no microphone, a silent take, the source
 # removed mid-take, a folder that cannot be written, an unreadable picture;
-# and a phone's photo turned upright.
+# and a phone's photo turned upright. The take once more on PipeWire, asked
+# for by name (exits 77 where PipeWire is not installed).
 #
 #   e2e.sh PROGRAM recorder RECORDER [SCENARIO...]   (every scenario when none is named)
 
@@ -262,6 +263,34 @@ scenario_picture() {
     check "the family's b.jpg is gone" test ! -e "$own/b.jpg"
     check "the recorder is still open" recorder_running
     kill "$rec"; wait "$rec" 2>/dev/null || true
+}
+
+# The take again, through PipeWire's PulseAudio service, where installed.
+scenario_pipewire() {
+    if ! command -v pipewire-pulse >/dev/null; then
+        echo "PipeWire is not installed (packages pipewire, pipewire-pulse, wireplumber): skipped"
+        exit 77
+    fi
+    stop_sound
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
+    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/sound.log" 2>&1 &
+    session_pids+=($!)
+    wait_for "$wait_seconds" test -S "$session_dir/bus"
+    pipewire >>"$session_dir/sound.log" 2>&1 &
+    session_pids+=($!)
+    wait_for "$wait_seconds" test -S "$XDG_RUNTIME_DIR/pipewire-0"
+    wireplumber >>"$session_dir/sound.log" 2>&1 &
+    session_pids+=($!)
+    start_sound pipewire-pulse
+    local sink
+    for sink in e2e mic; do
+        pactl load-module module-null-sink "sink_name=$sink" >/dev/null
+        wait_for "$wait_seconds" eval "pactl list short sinks | grep -qw $sink"
+    done
+    pactl set-default-sink e2e
+    pactl set-default-source mic.monitor
+    rm -rf "$XDG_DATA_HOME/quilloro"
+    scenario_take
 }
 
 # Italian by default (the session's locale is C); English by an English locale.
