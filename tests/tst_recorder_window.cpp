@@ -77,6 +77,8 @@ private slots:
     void picture();
     void backToOriginal_data();
     void backToOriginal();
+    void closeWithATakeWaiting_data();
+    void closeWithATakeWaiting();
     void tabReachesEveryControl();
 
 private:
@@ -289,10 +291,12 @@ void TestRecorderWindow::backToOriginal_data()
     QTest::addColumn<bool>("voiceKept");
     QTest::addColumn<bool>("pictureKept");
     QTest::addColumn<QString>("listened"); // which b.wav Listen plays afterwards: "own", "pack"
+    QTest::addColumn<QString>("mark");     // b's tile afterwards
 
-    QTest::newRow("voice") << "Alt+V" << QMessageBox::Yes << false << true << "pack";
-    QTest::newRow("picture") << "Alt+G" << QMessageBox::Yes << true << false << "own";
-    QTest::newRow("voice, changed mind") << "Alt+V" << QMessageBox::No << true << true << "own";
+    QTest::newRow("voice") << "Alt+V" << QMessageBox::Yes << false << true << "pack" << "b\nfigura tua";
+    QTest::newRow("picture") << "Alt+G" << QMessageBox::Yes << true << false << "own" << "b\nvoce tua";
+    QTest::newRow("voice, changed mind") << "Alt+V" << QMessageBox::No << true << true << "own"
+                                         << "b\nvoce e figura tue";
 }
 
 void TestRecorderWindow::backToOriginal()
@@ -302,6 +306,7 @@ void TestRecorderWindow::backToOriginal()
     QFETCH(bool, voiceKept);
     QFETCH(bool, pictureKept);
     QFETCH(QString, listened);
+    QFETCH(QString, mark);
 
     QVERIFY(writeBytes(own(QStringLiteral("b.wav")), pcm(1, 22050, frames(2205, {500}))));
     QVERIFY(writeBytes(own(QStringLiteral("b.jpg")), TestSupport::picture(QSize(100, 100), 200)));
@@ -330,11 +335,49 @@ void TestRecorderWindow::backToOriginal()
     QTRY_VERIFY(!QApplication::activeModalWidget());
     QCOMPARE(QFileInfo::exists(own(QStringLiteral("b.wav"))), voiceKept);
     QCOMPARE(QFileInfo::exists(own(QStringLiteral("b.jpg"))), pictureKept);
+    // The tiles mark what is the family's and what is the pack's.
+    QCOMPARE(window.findChild<QToolButton *>(QStringLiteral("key_b"))->text(), mark);
+    QCOMPARE(window.findChild<QToolButton *>(QStringLiteral("key_c"))->text(), QStringLiteral("c\noriginale"));
 
     QApplication::setActiveWindow(&window);
     play(window, capture, QStringLiteral("Alt+A"));
     QTRY_COMPARE(sound.played, QStringList{listened == QLatin1String("own") ? own(QStringLiteral("b.wav"))
                                                                         : m_program + QStringLiteral("/IMG/b.wav")});
+}
+
+void TestRecorderWindow::closeWithATakeWaiting_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("closed, the take thrown away") << QMessageBox::Yes << true;
+    QTest::newRow("stays open, the take still waiting") << QMessageBox::No << false;
+}
+
+// A take not kept yet is not lost to a window closed by mistake.
+void TestRecorderWindow::closeWithATakeWaiting()
+{
+    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(bool, closed);
+    FakeCapture capture;
+    capture.take = voiceTake();
+    FakeSound sound;
+    UnansweredBoxGuard guard;
+    RecorderWindow window(capture, sound, m_program);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    play(window, capture, QStringLiteral("b Space Space"));
+    QCOMPARE(window.state(), RecorderWindow::State::TakeWaiting);
+
+    QTimer::singleShot(0, &window, [answer] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        box->button(answer)->click();
+    });
+    QCOMPARE(window.close(), closed);
+    QCOMPARE(window.isVisible(), !closed);
+    if (!closed)
+        QCOMPARE(window.state(), RecorderWindow::State::TakeWaiting);
 }
 
 void TestRecorderWindow::tabReachesEveryControl()
