@@ -24,8 +24,10 @@ template<typename T> void append(QByteArray &bytes, T value)
 
 QString folderError(const QString &folder, const QString &reason)
 {
-    return QCoreApplication::translate("MediaFiles", "Non riesco a scrivere nella cartella %1 (%2). Controlla che esista e che tu possa scriverci; "
-              "la registrazione o la figura resta qui, pronta da tenere.")
+    return QCoreApplication::translate(
+               "MediaFiles",
+               "Non riesco a scrivere nella cartella %1 (%2). Controlla che esista e che tu possa scriverci; "
+               "la registrazione o la figura resta qui, pronta da tenere.")
         .arg(QDir::toNativeSeparators(folder), reason);
 }
 
@@ -76,7 +78,8 @@ QImage readPicture(const QString &path, QString &error)
     reader.setAllocationLimit(1024);
     QImage image = reader.read();
     if (image.isNull()) {
-        error = QCoreApplication::translate("MediaFiles", "Non riesco a leggere la figura %1 (%2). Scegli una foto o un disegno in JPEG o PNG.")
+        error = QCoreApplication::translate(
+                    "MediaFiles", "Non riesco a leggere la figura %1 (%2). Scegli una foto o un disegno in JPEG o PNG.")
                     .arg(QDir::toNativeSeparators(path), reader.errorString());
     }
     return image;
@@ -113,7 +116,8 @@ bool removeOwnFile(const QString &path, QString &error)
     QFile file(path);
     if (!file.exists() || file.remove())
         return true;
-    error = QCoreApplication::translate("MediaFiles", "Non riesco a togliere %1 dalla cartella %2 (%3). Controlla che tu possa scriverci.")
+    error = QCoreApplication::translate(
+                "MediaFiles", "Non riesco a togliere %1 dalla cartella %2 (%3). Controlla che tu possa scriverci.")
                 .arg(QFileInfo(path).fileName(), QDir::toNativeSeparators(QFileInfo(path).absolutePath()),
                      file.errorString());
     return false;

@@ -45,7 +45,8 @@ void PulseCapture::Private::report(Failure failure)
         return;
     // Queued: the window answers on its own thread, and may then stop us,
     // which must not happen from inside a libpulse callback.
-    QMetaObject::invokeMethod(q, [capture = q, failure] { emit capture->failed(failure); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        q, [capture = q, failure] { emit capture->failed(failure); }, Qt::QueuedConnection);
 }
 
 void PulseCapture::Private::createStream()

@@ -49,8 +49,7 @@ QImage readQuietly(const QString &path)
 
 } // namespace
 
-RecorderWindow::RecorderWindow(Capture &capture, SoundOperations &sound, const QString &programFolder,
-                               QWidget *parent)
+RecorderWindow::RecorderWindow(Capture &capture, SoundOperations &sound, const QString &programFolder, QWidget *parent)
     : QWidget(parent)
     , m_capture(capture)
     , m_sound(sound)
@@ -212,9 +211,9 @@ void RecorderWindow::refreshKey(const QString &key)
     QToolButton *tile = *it;
     tile->setText(key + u'\n' + mark);
     const QImage picture = readQuietly(childPath(key, QStringLiteral(".jpg")));
-    tile->setIcon(picture.isNull() ? QIcon()
-                                   : QPixmap::fromImage(picture.scaled(TileIcon, Qt::KeepAspectRatio,
-                                                                       Qt::SmoothTransformation)));
+    tile->setIcon(picture.isNull()
+                      ? QIcon()
+                      : QPixmap::fromImage(picture.scaled(TileIcon, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     tile->setToolTip(tr("%1: %2").arg(key, mark));
     tile->setAccessibleName(tr("Tasto %1, %2").arg(key, mark));
     if (key == m_key)
@@ -235,11 +234,11 @@ void RecorderWindow::showSelected()
     const bool ownPicture = !own.isEmpty() && QFileInfo::exists(ownPath(QStringLiteral(".jpg")));
     m_origin->setText(tr("Voce: %1\nFigura: %2")
                           .arg(ownVoice ? tr("tua") : tr("originale"), ownPicture ? tr("tua") : tr("originale")));
-    const QImage picture = m_state == State::PictureWaiting ? m_picture
-                                                             : readQuietly(childPath(m_key, QStringLiteral(".jpg")));
+    const QImage picture =
+        m_state == State::PictureWaiting ? m_picture : readQuietly(childPath(m_key, QStringLiteral(".jpg")));
     if (picture.isNull()) {
-        m_pictureBox->setText(tr("La figura %1 non si legge.")
-                                  .arg(QDir::toNativeSeparators(childPath(m_key, QStringLiteral(".jpg")))));
+        m_pictureBox->setText(
+            tr("La figura %1 non si legge.").arg(QDir::toNativeSeparators(childPath(m_key, QStringLiteral(".jpg")))));
         return;
     }
     const QImage shown = picture.width() > LargePicture.width() || picture.height() > LargePicture.height()
@@ -376,7 +375,8 @@ void RecorderWindow::stopRecording()
     // own each time, as the player keeps what it has read.
     m_takePreview = m_previewDir.filePath(QStringLiteral("take-%1.wav").arg(++m_previews));
     QString error;
-    if (m_previewDir.isValid() && MediaFiles::saveAtomically(m_takePreview, MediaFiles::wavBytes(m_take, Take::SampleRate), error))
+    if (m_previewDir.isValid()
+        && MediaFiles::saveAtomically(m_takePreview, MediaFiles::wavBytes(m_take, Take::SampleRate), error))
         m_sound.suona(m_takePreview);
     setStatus(tr("Ecco la registrazione di %1 (%2 secondi). Premi Invio per tenerla, Spazio per riprovare, Esc per "
                  "buttarla via.")
@@ -403,7 +403,8 @@ void RecorderWindow::captureFailed(Capture::Failure failure)
                   true);
         break;
     case Capture::Failure::Lost:
-        setStatus(tr("Il microfono si è scollegato (o è cambiato) durante la registrazione. La voce di %1 è rimasta quella di "
+        setStatus(tr("Il microfono si è scollegato (o è cambiato) durante la registrazione. La voce di %1 è rimasta "
+                     "quella di "
                      "prima. Ricollega il microfono e riprova.")
                       .arg(m_key),
                   true);
@@ -422,7 +423,7 @@ void RecorderWindow::keep()
         return;
     }
     const QByteArray bytes = m_state == State::TakeWaiting ? MediaFiles::wavBytes(m_take, Take::SampleRate)
-                                                            : MediaFiles::jpegBytes(m_picture);
+                                                           : MediaFiles::jpegBytes(m_picture);
     QString error;
     if (!MediaFiles::saveAtomically(path, bytes, error)) {
         setStatus(error, true);
@@ -482,9 +483,9 @@ void RecorderWindow::listen()
     }
     const QString path = childPath(m_key, QStringLiteral(".wav"));
     if (!QFileInfo::exists(path)) {
-        setStatus(tr("Per %1 non c'è nessuna registrazione da ascoltare (%2).")
-                      .arg(m_key, QDir::toNativeSeparators(path)),
-                  true);
+        setStatus(
+            tr("Per %1 non c'è nessuna registrazione da ascoltare (%2).").arg(m_key, QDir::toNativeSeparators(path)),
+            true);
         return;
     }
     m_sound.suona(path);
@@ -506,8 +507,8 @@ void RecorderWindow::choosePicture()
     if (!QFileInfo::exists(folder))
         folder = QDir::homePath();
     // Qt's own dialog, the same on every desktop, where a path can be typed.
-    const QString path = QFileDialog::getOpenFileName(this, tr("Scegli una figura per %1").arg(m_key), folder,
-                                                      filters, nullptr, QFileDialog::DontUseNativeDialog);
+    const QString path = QFileDialog::getOpenFileName(this, tr("Scegli una figura per %1").arg(m_key), folder, filters,
+                                                      nullptr, QFileDialog::DontUseNativeDialog);
     if (path.isEmpty())
         return;
     QString error;
@@ -579,8 +580,7 @@ void RecorderWindow::closeEvent(QCloseEvent *event)
         const QString question = m_state == State::TakeWaiting
             ? tr("La registrazione di %1 non è ancora tenuta. Chiudere e buttarla via?").arg(m_key)
             : tr("La figura di %1 non è ancora tenuta. Chiudere e buttarla via?").arg(m_key);
-        if (QMessageBox::question(this, tr("Chiudere?"), question, QMessageBox::Yes | QMessageBox::No,
-                                  QMessageBox::No)
+        if (QMessageBox::question(this, tr("Chiudere?"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             != QMessageBox::Yes) {
             event->ignore();
             return;

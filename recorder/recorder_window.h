@@ -33,8 +33,7 @@ public:
     Q_ENUM(State)
 
     // programFolder: where the pack's IMG is, as for the child's program.
-    RecorderWindow(Capture &capture, SoundOperations &sound, const QString &programFolder,
-                   QWidget *parent = nullptr);
+    RecorderWindow(Capture &capture, SoundOperations &sound, const QString &programFolder, QWidget *parent = nullptr);
     ~RecorderWindow() override;
 
     State state() const { return m_state; }

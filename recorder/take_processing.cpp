@@ -147,9 +147,8 @@ std::vector<float> toFloat(const std::vector<std::int16_t> &samples)
 std::vector<std::int16_t> toInt16(const std::vector<float> &samples)
 {
     std::vector<std::int16_t> out(samples.size());
-    std::transform(samples.begin(), samples.end(), out.begin(), [](float s) {
-        return std::int16_t(std::clamp(std::lround(double(s) * 32768.0), -32768L, 32767L));
-    });
+    std::transform(samples.begin(), samples.end(), out.begin(),
+                   [](float s) { return std::int16_t(std::clamp(std::lround(double(s) * 32768.0), -32768L, 32767L)); });
     return out;
 }
 

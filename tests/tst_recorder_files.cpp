@@ -34,8 +34,8 @@ QByteArray jpegWithOrientation(const QImage &image, quint16 orientation)
     buffer.open(QIODevice::WriteOnly);
     QImageWriter(&buffer, "jpeg").write(image);
     const QByteArray tiff = QByteArray("MM\0*\0\0\0\x08", 8) // big-endian, first directory at 8
-        + bigEndian16(1)                                   // one entry
-        + bigEndian16(0x0112) + bigEndian16(3)             // Orientation, SHORT
+        + bigEndian16(1)                                     // one entry
+        + bigEndian16(0x0112) + bigEndian16(3)               // Orientation, SHORT
         + QByteArray("\0\0\0\x01", 4) + bigEndian16(orientation) + QByteArray(2, 0)
         + QByteArray(4, 0); // no next directory
     const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
@@ -62,8 +62,14 @@ QByteArray encoded(const QImage &image, const char *format)
     return bytes;
 }
 
-bool isRed(QColor c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; }
-bool isBlue(QColor c) { return c.blue() > 200 && c.red() < 60 && c.green() < 60; }
+bool isRed(QColor c)
+{
+    return c.red() > 200 && c.green() < 60 && c.blue() < 60;
+}
+bool isBlue(QColor c)
+{
+    return c.blue() > 200 && c.red() < 60 && c.green() < 60;
+}
 
 } // namespace
 
@@ -113,13 +119,17 @@ void TestRecorderFiles::wav()
 
 void TestRecorderFiles::save_data()
 {
-    QTest::addColumn<QString>("folder");   // under the test's folder
-    QTest::addColumn<QString>("blocker");  // "readonly": the folder exists, not writable; "file": a file has its name
+    QTest::addColumn<QString>("folder");  // under the test's folder
+    QTest::addColumn<QString>("blocker"); // "readonly": the folder exists, not writable; "file": a file has its name
     QTest::addColumn<bool>("saved");
-    QTest::newRow("folder made with its parents") << "new/quilloro/IMG" << "" << true;
-    QTest::newRow("file replaced") << "existing" << "" << true;
-    QTest::newRow("read-only folder") << "readonly" << "readonly" << false;
-    QTest::newRow("a file where the folder goes") << "blocked/IMG" << "file" << false;
+    QTest::newRow("folder made with its parents") << "new/quilloro/IMG"
+                                                  << "" << true;
+    QTest::newRow("file replaced") << "existing"
+                                   << "" << true;
+    QTest::newRow("read-only folder") << "readonly"
+                                      << "readonly" << false;
+    QTest::newRow("a file where the folder goes") << "blocked/IMG"
+                                                  << "file" << false;
 }
 
 void TestRecorderFiles::save()
@@ -168,16 +178,15 @@ void TestRecorderFiles::save()
 void TestRecorderFiles::picture_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QSize>("size"); // empty: cannot be read
+    QTest::addColumn<QSize>("size");      // empty: cannot be read
     QTest::addColumn<QString>("redSide"); // where the top half of the original ends up once upright
 
-    QTest::newRow("phone photo, EXIF orientation 6") << jpegWithOrientation(twoColours(4000, 3000), 6)
-                                                     << QSize(187, 250) << "right";
-    QTest::newRow("photo upright as stored") << jpegWithOrientation(twoColours(4000, 3000), 1) << QSize(333, 250)
-                                             << "top";
+    QTest::newRow("phone photo, EXIF orientation 6")
+        << jpegWithOrientation(twoColours(4000, 3000), 6) << QSize(187, 250) << "right";
+    QTest::newRow("photo upright as stored")
+        << jpegWithOrientation(twoColours(4000, 3000), 1) << QSize(333, 250) << "top";
     QTest::newRow("wide PNG") << encoded(twoColours(1000, 200), "png") << QSize(500, 100) << "top";
-    QTest::newRow("small picture kept at its size") << encoded(twoColours(300, 200), "png") << QSize(300, 200)
-                                                    << "top";
+    QTest::newRow("small picture kept at its size") << encoded(twoColours(300, 200), "png") << QSize(300, 200) << "top";
     QImage seeThrough = twoColours(100, 100, QImage::Format_ARGB32);
     for (int y = 50; y < 100; ++y)
         for (int x = 0; x < 100; ++x)
@@ -193,8 +202,8 @@ void TestRecorderFiles::picture()
     QFETCH(QSize, size);
     QFETCH(QString, redSide);
 
-    const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_')
-                                        + QStringLiteral(".jpg"));
+    const QString path =
+        m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_') + QStringLiteral(".jpg"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
     file.close();

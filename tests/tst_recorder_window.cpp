@@ -44,8 +44,8 @@ std::vector<std::int16_t> voiceTake(double peakDb = -20)
 {
     std::vector<std::int16_t> take(std::size_t(Take::SampleRate) * 2, 0);
     for (int i = 0; i < Take::SampleRate; ++i)
-        take[std::size_t(Take::SampleRate / 2 + i)] = std::int16_t(
-            32767 * Take::amplitude(peakDb) * std::sin(2 * std::numbers::pi * 440 * i / Take::SampleRate));
+        take[std::size_t(Take::SampleRate / 2 + i)] =
+            std::int16_t(32767 * Take::amplitude(peakDb) * std::sin(2 * std::numbers::pi * 440 * i / Take::SampleRate));
     return take;
 }
 
@@ -122,9 +122,9 @@ void TestRecorderWindow::play(RecorderWindow &window, FakeCapture &capture, cons
             emit capture.progress(-12.0, event.section(u':', 1).toLongLong());
         } else if (event.startsWith(QLatin1String("fail:"))) {
             const QString what = event.section(u':', 1);
-            emit capture.failed(what == QLatin1String("lost")       ? Capture::Failure::Lost
-                                : what == QLatin1String("nomic") ? Capture::Failure::NoMicrophone
-                                                                  : Capture::Failure::NoServer);
+            emit capture.failed(what == QLatin1String("lost")        ? Capture::Failure::Lost
+                                    : what == QLatin1String("nomic") ? Capture::Failure::NoMicrophone
+                                                                     : Capture::Failure::NoServer);
         } else {
             const QKeySequence sequence(event);
             QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : &window;
@@ -136,47 +136,111 @@ void TestRecorderWindow::play(RecorderWindow &window, FakeCapture &capture, cons
 
 void TestRecorderWindow::keyboard_data()
 {
-    QTest::addColumn<QString>("before");   // "old": the family's b.wav holds "old"; "blocked": its folder is a file
-    QTest::addColumn<QString>("take");     // what the microphone heard: "voice", "silence"
+    QTest::addColumn<QString>("before"); // "old": the family's b.wav holds "old"; "blocked": its folder is a file
+    QTest::addColumn<QString>("take");   // what the microphone heard: "voice", "silence"
     QTest::addColumn<QString>("events");
     QTest::addColumn<QString>("selected");
     QTest::addColumn<RecorderWindow::State>("state");
-    QTest::addColumn<QString>("calls");    // asked of the capture
-    QTest::addColumn<QString>("ownWav");   // the family's b.wav afterwards: "", "old", "take"
-    QTest::addColumn<QString>("status");   // words the last sentence holds
+    QTest::addColumn<QString>("calls");  // asked of the capture
+    QTest::addColumn<QString>("ownWav"); // the family's b.wav afterwards: "", "old", "take"
+    QTest::addColumn<QString>("status"); // words the last sentence holds
 
     using S = RecorderWindow::State;
-    QTest::newRow("record and keep") << "" << "voice" << "b Space Space Return" << "b" << S::Idle << "start stop"
-                                     << "take" << "Fatto";
-    QTest::newRow("kept over the family's old one") << "old" << "voice" << "b Space Space Return" << "b" << S::Idle
-                                                    << "start stop" << "take" << "Fatto";
-    QTest::newRow("thrown away") << "old" << "voice" << "b Space Space Escape" << "b" << S::Idle << "start stop"
-                                 << "old" << "buttata via";
-    QTest::newRow("Escape while recording") << "" << "voice" << "b Space Escape" << "b" << S::Idle << "start stop"
-                                            << "" << "interrotta";
-    QTest::newRow("a take with no voice is not kept") << "" << "silence" << "b Space Space Return" << "b" << S::Idle
-                                                      << "start stop" << "" << "nessuna voce";
-    QTest::newRow("stops by itself after 10 s") << "" << "voice" << "b Space progress:110250 progress:220500" << "b"
-                                                << S::TakeWaiting << "start stop" << "" << "Invio";
-    QTest::newRow("microphone lost: the old file stays") << "old" << "voice" << "b Space progress:2205 fail:lost"
-                                                         << "b" << S::Idle << "start stop" << "old" << "scollegato";
-    QTest::newRow("no microphone") << "" << "voice" << "b Space fail:nomic" << "b" << S::Idle << "start stop" << ""
+    QTest::newRow("record and keep") << ""
+                                     << "voice"
+                                     << "b Space Space Return"
+                                     << "b" << S::Idle << "start stop"
+                                     << "take"
+                                     << "Fatto";
+    QTest::newRow("kept over the family's old one") << "old"
+                                                    << "voice"
+                                                    << "b Space Space Return"
+                                                    << "b" << S::Idle << "start stop"
+                                                    << "take"
+                                                    << "Fatto";
+    QTest::newRow("thrown away") << "old"
+                                 << "voice"
+                                 << "b Space Space Escape"
+                                 << "b" << S::Idle << "start stop"
+                                 << "old"
+                                 << "buttata via";
+    QTest::newRow("Escape while recording") << ""
+                                            << "voice"
+                                            << "b Space Escape"
+                                            << "b" << S::Idle << "start stop"
+                                            << ""
+                                            << "interrotta";
+    QTest::newRow("a take with no voice is not kept") << ""
+                                                      << "silence"
+                                                      << "b Space Space Return"
+                                                      << "b" << S::Idle << "start stop"
+                                                      << ""
+                                                      << "nessuna voce";
+    QTest::newRow("stops by itself after 10 s") << ""
+                                                << "voice"
+                                                << "b Space progress:110250 progress:220500"
+                                                << "b" << S::TakeWaiting << "start stop"
+                                                << ""
+                                                << "Invio";
+    QTest::newRow("microphone lost: the old file stays") << "old"
+                                                         << "voice"
+                                                         << "b Space progress:2205 fail:lost"
+                                                         << "b" << S::Idle << "start stop"
+                                                         << "old"
+                                                         << "scollegato";
+    QTest::newRow("no microphone") << ""
+                                   << "voice"
+                                   << "b Space fail:nomic"
+                                   << "b" << S::Idle << "start stop"
+                                   << ""
                                    << "Nessun microfono trovato";
-    QTest::newRow("no sound server") << "" << "voice" << "b Space fail:noserver" << "b" << S::Idle << "start stop"
-                                     << "" << "Nessun microfono trovato";
-    QTest::newRow("a failure after stopping is old news") << "" << "voice" << "b Space Space fail:lost Return"
-                                                          << "b" << S::Idle << "start stop" << "take" << "Fatto";
-    QTest::newRow("no key chosen yet") << "" << "voice" << "Space" << "" << S::Idle << "" << "" << "Scegli prima";
-    QTest::newRow("another key waits for the take") << "" << "voice" << "b Space Space c" << "b" << S::TakeWaiting
-                                                    << "start stop" << "" << "Prima tieni";
-    QTest::newRow("Space again: try again") << "" << "voice" << "b Space Space Space" << "b" << S::Recording
-                                            << "start stop start" << "" << "Sto registrando";
-    QTest::newRow("Space from a focused button") << "" << "voice" << "c Tab Tab Tab Space" << "c" << S::Recording
-                                                 << "start" << "" << "Sto registrando";
-    QTest::newRow("other keys select nothing") << "" << "voice" << ", Alt+B Ctrl+B" << "" << S::Idle << "" << ""
+    QTest::newRow("no sound server") << ""
+                                     << "voice"
+                                     << "b Space fail:noserver"
+                                     << "b" << S::Idle << "start stop"
+                                     << ""
+                                     << "Nessun microfono trovato";
+    QTest::newRow("a failure after stopping is old news") << ""
+                                                          << "voice"
+                                                          << "b Space Space fail:lost Return"
+                                                          << "b" << S::Idle << "start stop"
+                                                          << "take"
+                                                          << "Fatto";
+    QTest::newRow("no key chosen yet") << ""
+                                       << "voice"
+                                       << "Space"
+                                       << "" << S::Idle << ""
+                                       << ""
+                                       << "Scegli prima";
+    QTest::newRow("another key waits for the take") << ""
+                                                    << "voice"
+                                                    << "b Space Space c"
+                                                    << "b" << S::TakeWaiting << "start stop"
+                                                    << ""
+                                                    << "Prima tieni";
+    QTest::newRow("Space again: try again") << ""
+                                            << "voice"
+                                            << "b Space Space Space"
+                                            << "b" << S::Recording << "start stop start"
+                                            << ""
+                                            << "Sto registrando";
+    QTest::newRow("Space from a focused button") << ""
+                                                 << "voice"
+                                                 << "c Tab Tab Tab Space"
+                                                 << "c" << S::Recording << "start"
+                                                 << ""
+                                                 << "Sto registrando";
+    QTest::newRow("other keys select nothing") << ""
+                                               << "voice"
+                                               << ", Alt+B Ctrl+B"
+                                               << "" << S::Idle << ""
+                                               << ""
                                                << "Scegli un tasto";
-    QTest::newRow("folder cannot be written: the take waits") << "blocked" << "voice" << "b Space Space Return"
-                                                              << "b" << S::TakeWaiting << "start stop" << ""
+    QTest::newRow("folder cannot be written: the take waits") << "blocked"
+                                                              << "voice"
+                                                              << "b Space Space Return"
+                                                              << "b" << S::TakeWaiting << "start stop"
+                                                              << ""
                                                               << "quilloro";
 }
 
@@ -293,8 +357,10 @@ void TestRecorderWindow::backToOriginal_data()
     QTest::addColumn<QString>("listened"); // which b.wav Listen plays afterwards: "own", "pack"
     QTest::addColumn<QString>("mark");     // b's tile afterwards
 
-    QTest::newRow("voice") << "Alt+V" << QMessageBox::Yes << false << true << "pack" << "b\nfigura tua";
-    QTest::newRow("picture") << "Alt+G" << QMessageBox::Yes << true << false << "own" << "b\nvoce tua";
+    QTest::newRow("voice") << "Alt+V" << QMessageBox::Yes << false << true << "pack"
+                           << "b\nfigura tua";
+    QTest::newRow("picture") << "Alt+G" << QMessageBox::Yes << true << false << "own"
+                             << "b\nvoce tua";
     QTest::newRow("voice, changed mind") << "Alt+V" << QMessageBox::No << true << true << "own"
                                          << "b\nvoce e figura tue";
 }
@@ -341,8 +407,9 @@ void TestRecorderWindow::backToOriginal()
 
     QApplication::setActiveWindow(&window);
     play(window, capture, QStringLiteral("Alt+A"));
-    QTRY_COMPARE(sound.played, QStringList{listened == QLatin1String("own") ? own(QStringLiteral("b.wav"))
-                                                                        : m_program + QStringLiteral("/IMG/b.wav")});
+    QTRY_COMPARE(sound.played,
+                 QStringList{listened == QLatin1String("own") ? own(QStringLiteral("b.wav"))
+                                                              : m_program + QStringLiteral("/IMG/b.wav")});
 }
 
 void TestRecorderWindow::closeWithATakeWaiting_data()
