@@ -28,6 +28,13 @@ struct PulseCapture::Private {
     bool streamReady = false;
     bool reported = false;
     std::vector<std::int16_t> samples;
+    // Counts the takes: a report still queued when its take was stopped is
+    // dropped, so it cannot reach the next take. Written on the window's
+    // thread only while no libpulse thread runs.
+    unsigned take = 0;
+
+    // Calls report on the window's thread, unless the take is over by then.
+    template<typename Report> void post(Report report);
 
     void report(Failure failure);
     void createStream();
@@ -39,14 +46,24 @@ struct PulseCapture::Private {
     static void moved(pa_stream *stream, void *self);
 };
 
+template<typename Report> void PulseCapture::Private::post(Report report)
+{
+    QMetaObject::invokeMethod(
+        q,
+        [this, report, take = take] {
+            if (take == this->take)
+                report();
+        },
+        Qt::QueuedConnection);
+}
+
 void PulseCapture::Private::report(Failure failure)
 {
     if (std::exchange(reported, true))
         return;
     // Queued: the window answers on its own thread, and may then stop us,
     // which must not happen from inside a libpulse callback.
-    QMetaObject::invokeMethod(
-        q, [capture = q, failure] { emit capture->failed(failure); }, Qt::QueuedConnection);
+    post([capture = q, failure] { emit capture->failed(failure); });
 }
 
 void PulseCapture::Private::createStream()
@@ -160,8 +177,7 @@ void PulseCapture::Private::readable(pa_stream *stream, size_t, void *self)
         peak = std::max(peak, std::abs(int(d->samples[i])));
     const double peakDb = Take::decibels(peak / 32768.0);
     const auto frames = qint64(d->samples.size());
-    QMetaObject::invokeMethod(
-        d->q, [capture = d->q, peakDb, frames] { emit capture->progress(peakDb, frames); }, Qt::QueuedConnection);
+    d->post([capture = d->q, peakDb, frames] { emit capture->progress(peakDb, frames); });
 }
 
 PulseCapture::PulseCapture(QObject *parent)
@@ -210,11 +226,12 @@ void PulseCapture::start()
 
 std::vector<std::int16_t> PulseCapture::stop()
 {
-    if (!d->loop)
-        return {};
-    // The thread first: afterwards no callback runs while we tear down.
-    pa_threaded_mainloop_stop(d->loop);
-    d->teardown();
-    pa_threaded_mainloop_free(std::exchange(d->loop, nullptr));
+    if (d->loop) {
+        // The thread first: afterwards no callback runs while we tear down.
+        pa_threaded_mainloop_stop(d->loop);
+        d->teardown();
+        pa_threaded_mainloop_free(std::exchange(d->loop, nullptr));
+    }
+    ++d->take;
     return std::exchange(d->samples, {});
 }
