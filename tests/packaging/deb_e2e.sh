@@ -1,7 +1,8 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from the build tree, installs it with apt-get, runs
-# the end-to-end test against the installed /usr/bin/quilloro and removes the
+# the end-to-end tests against the installed /usr/bin/quilloro (and the
+# recorder, /usr/bin/quilloro-registra) and removes the
 # package again. This is the only check of the program as a user gets it:
 # started through the /usr/bin link, reading the media from /usr/lib/quilloro/IMG.
 # Usage: deb_e2e.sh <build-dir> <source-dir>
@@ -48,3 +49,6 @@ apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb"
 installed=1
 
 bash "$e2e" /usr/bin/quilloro installed
+# The recorder for grown-ups as installed: a take kept into the family's
+# folder, played by the installed child's program, the installed pack untouched.
+bash "$e2e" /usr/bin/quilloro recorder /usr/bin/quilloro-registra take
