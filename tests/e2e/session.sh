@@ -12,6 +12,9 @@ unset LC_ALL LANGUAGE $(compgen -v LC_)
 export LANG=C.UTF-8
 export XDG_RUNTIME_DIR="$session_dir/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# No session bus unless a mode starts its own: the program keeps to one
+# window per bus, and the caller's desktop may be running it.
+unset DBUS_SESSION_BUS_ADDRESS
 
 # How long to wait, at most, for anything the program does: a window, a box,
 # a picture, a recording, its end. Generous, as the machine may be busy; the
@@ -97,6 +100,21 @@ start_sound() {
 stop_sound() {
     kill "-${1:-TERM}" "$sound_pid" 2>/dev/null || true
     wait "$sound_pid" 2>/dev/null || true
+}
+
+# start_bus: a private session bus, pointed at by DBUS_SESSION_BUS_ADDRESS;
+# stop_bus ends it.
+start_bus() {
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
+    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/bus.log" 2>&1 &
+    bus_pid=$!
+    session_pids+=($bus_pid)
+    wait_for "$wait_seconds" test -S "$session_dir/bus"
+}
+stop_bus() {
+    kill "$bus_pid" 2>/dev/null || true
+    wait "$bus_pid" 2>/dev/null || true
+    rm -f "$session_dir/bus"
 }
 
 # record_start FILE / record_stop: what reaches the null sink ($listen, e2e
