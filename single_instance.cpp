@@ -220,8 +220,12 @@ bool SingleInstance::handedOver()
         const QDBusMessage reply = bus.call(call, QDBus::Block, ActivateTimeoutMs);
         if (reply.type() == QDBusMessage::ReplyMessage)
             return true;
+        // An owner that does not answer will not answer a second call either.
+        if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply"))
+            break;
     }
-    // A name that is taken but never answers: a lesson is better than none.
+    // The name is held by a program that does not answer, or not as
+    // Quilloro would: a lesson of its own is better than none.
     return false;
 }
 

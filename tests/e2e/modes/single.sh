@@ -77,6 +77,29 @@ else
     check "three starts at once after the end: a window opens" false
 fi
 
+kill "${started[@]}" 2>/dev/null || true
+
+# --- The name held by a program that takes the call and never answers
+# (dbus-test-tool, package dbus-tests): after the wait, a window of its own.
+owned() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:io.github.quilloro.Quilloro 2>/dev/null | grep -q 'boolean true'
+}
+if command -v dbus-test-tool >/dev/null; then
+    dbus-test-tool black-hole --name=io.github.quilloro.Quilloro &
+    hole=$!
+    session_pids+=($hole)
+    wait_for "$wait_seconds" owned
+    starts 1
+    check "the name held by a program that never answers: a window of its own" \
+        eval 'win=$(window_named "^Quilloro - ") && [ "$(running "${started[@]}")" -eq 1 ]'
+    kill "${started[@]}" "$hole" 2>/dev/null || true
+    wait "${started[@]}" "$hole" 2>/dev/null || true
+    wait_for "$wait_seconds" eval '[ "$(windows)" -eq 0 ]' || true
+else
+    echo "dbus-test-tool is not installed (package dbus-tests): the unanswering owner is not tried"
+fi
+
 # --- No session bus, or one that has gone: each start its own window.
 stop_bus
 for bus in unset dead; do
