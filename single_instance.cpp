@@ -238,7 +238,7 @@ void SingleInstance::activate(const QVariantMap &platformData)
 {
     if (!m_window)
         return;
-    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
         // Qt's Wayland plugin hands this token to the compositor with the
         // next activation request, and takes it out of the environment.
         const QString token = platformData.value(QStringLiteral("activation-token")).toString();
@@ -247,20 +247,16 @@ void SingleInstance::activate(const QVariantMap &platformData)
     }
     if (m_window->isMinimized())
         m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
-    // A message box waiting for an answer is what the child must see and
-    // answer first, in front of the window.
-    QWidget *target = QApplication::activeModalWidget();
-    if (!target)
-        target = m_window;
+    // A message box the window has open stays in front of it, and Qt hands
+    // it the keyboard when the window it blocks is activated.
     m_window->raise();
-    target->raise();
 #ifdef QUILLORO_X11_ACTIVATION
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        activateOnX11(target, platformData.value(QStringLiteral("desktop-startup-id")).toString());
+        activateOnX11(m_window, platformData.value(QStringLiteral("desktop-startup-id")).toString());
         return;
     }
 #endif
-    target->activateWindow();
+    m_window->activateWindow();
 }
 
 #include "single_instance.moc"

@@ -41,6 +41,23 @@ check "the first window has the keyboard again" wait_for "$wait_seconds" focused
 check "the first is still running" still_running
 [ "$exit_status" = timeout ] && kill "${started[0]}" 2>/dev/null
 
+# --- The first has a message box open (a key that is not a letter): the
+# box is what comes forward, as the child must answer it first.
+box_title='Fai attenzione, non hai premuto un tasto alfanumerico'
+xdotool windowfocus --sync "$first_win" key shift+a
+if box=$(window_named "^$box_title\$"); then
+    xdotool windowfocus --sync "$other"
+    starts 1
+    wait_exit "${started[0]}"
+    check "a start while a box is open ends with status 0 (got $exit_status)" test "$exit_status" = 0
+    check "a start while a box is open: the box has the keyboard" wait_for "$wait_seconds" focused "$box"
+    [ "$exit_status" = timeout ] && kill "${started[0]}" 2>/dev/null
+    xdotool windowfocus --sync "$box" key Return
+    wait_for "$wait_seconds" no_window_named "^$box_title\$" || true
+else
+    check "the box for other keys opens" false
+fi
+
 # --- Started from a launcher, with its startup id: the running program ends
 # the launcher's busy pointer (the X11 startup-notification message to the
 # root window), as the start that handed over shows no window to end it.
