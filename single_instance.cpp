@@ -10,6 +10,9 @@
 #include <QWidget>
 #include <QWindow>
 
+#if defined(QUILLORO_X11_ACTIVATION) && !QT_CONFIG(xcb)
+#undef QUILLORO_X11_ACTIVATION // a Qt without X11 has no X11 window to activate
+#endif
 #ifdef QUILLORO_X11_ACTIVATION
 #include <xcb/xcb.h>
 
@@ -238,13 +241,12 @@ void SingleInstance::activate(const QVariantMap &platformData)
 {
     if (!m_window)
         return;
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        // Qt's Wayland plugin hands this token to the compositor with the
-        // next activation request, and takes it out of the environment.
-        const QString token = platformData.value(QStringLiteral("activation-token")).toString();
-        if (!token.isEmpty())
-            qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
-    }
+    // Qt's Wayland plugin hands the compositor the token it finds in the
+    // environment with the window's next activation request.
+    const QString token = platformData.value(QStringLiteral("activation-token")).toString();
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (wayland && !token.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
     if (m_window->isMinimized())
         m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     // A message box the window has open stays in front of it, and Qt hands
@@ -257,6 +259,10 @@ void SingleInstance::activate(const QVariantMap &platformData)
     }
 #endif
     m_window->activateWindow();
+    // A token is good for one activation; a compositor without activation
+    // support leaves it unused, and it must not serve a later one.
+    if (wayland)
+        qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
 #include "single_instance.moc"
