@@ -249,16 +249,21 @@ void SingleInstance::activate(const QVariantMap &platformData)
         qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
     if (m_window->isMinimized())
         m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
-    // A message box the window has open stays in front of it, and Qt hands
-    // it the keyboard when the window it blocks is activated.
     m_window->raise();
+    // A message box waiting for an answer is what the child must answer
+    // first: it gets the keyboard. (Qt would hand it over from the window it
+    // blocks, but on X11 with the stale time that the server may ignore.)
+    QWidget *target = QApplication::activeModalWidget();
+    if (!target)
+        target = m_window;
+    target->raise();
 #ifdef QUILLORO_X11_ACTIVATION
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        activateOnX11(m_window, platformData.value(QStringLiteral("desktop-startup-id")).toString());
+        activateOnX11(target, platformData.value(QStringLiteral("desktop-startup-id")).toString());
         return;
     }
 #endif
-    m_window->activateWindow();
+    target->activateWindow();
     // A token is good for one activation; a compositor without activation
     // support leaves it unused, and it must not serve a later one.
     if (wayland)

@@ -32,9 +32,9 @@ public:
     // The window that Activate brings forward, once this process owns the name.
     void setWindow(QWidget *window);
 
-    // What the running program does with an Activate call: the window
-    // raised and given the keyboard, with the token the launcher gave the
-    // later start.
+    // What the running program does with an Activate call: the window, or
+    // the message box it has open, raised and given the keyboard, with the
+    // token the launcher gave the later start.
     void activate(const QVariantMap &platformData);
 
 private:
