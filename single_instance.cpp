@@ -45,8 +45,7 @@ public:
     explicit ApplicationAdaptor(SingleInstance *instance)
         : QDBusAbstractAdaptor(instance)
         , m_instance(instance)
-    {
-    }
+    { }
 
 public slots:
     void Activate(const QVariantMap &platformData) { m_instance->activate(platformData); }
@@ -63,8 +62,7 @@ private:
 
 #ifdef QUILLORO_X11_ACTIVATION
 
-template<typename Reply>
-using XcbReply = std::unique_ptr<Reply, decltype(&std::free)>;
+template<typename Reply> using XcbReply = std::unique_ptr<Reply, decltype(&std::free)>;
 
 xcb_atom_t atom(xcb_connection_t *connection, const char *name)
 {
@@ -88,10 +86,10 @@ bool windowManagerActivates(xcb_connection_t *connection, xcb_window_t root)
 {
     const xcb_atom_t activeWindow = atom(connection, "_NET_ACTIVE_WINDOW");
     const XcbReply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(connection,
-                               xcb_get_property(connection, false, root, atom(connection, "_NET_SUPPORTED"),
-                                                XCB_ATOM_ATOM, 0, 4096),
-                               nullptr),
+        xcb_get_property_reply(
+            connection,
+            xcb_get_property(connection, false, root, atom(connection, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0, 4096),
+            nullptr),
         &std::free);
     if (!reply || reply->format != 32)
         return false;
@@ -192,9 +190,8 @@ bool SingleInstance::ownName()
     // The object is there before the name, so that a start that finds the
     // name taken can call it at once.
     bus.registerObject(ObjectPath, this, QDBusConnection::ExportAdaptors);
-    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
-        bus.interface()->registerService(ServiceName, QDBusConnectionInterface::DontQueueService,
-                                         QDBusConnectionInterface::DontAllowReplacement);
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
+        ServiceName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
     m_owner = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
     if (!m_owner) {
         bus.unregisterObject(ObjectPath);
@@ -218,7 +215,8 @@ bool SingleInstance::handedOver()
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (ownName())
             return false;
-        QDBusMessage call = QDBusMessage::createMethodCall(ServiceName, ObjectPath, Interface, QStringLiteral("Activate"));
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(ServiceName, ObjectPath, Interface, QStringLiteral("Activate"));
         call << m_platformData;
         const QDBusMessage reply = bus.call(call, QDBus::Block, ActivateTimeoutMs);
         if (reply.type() == QDBusMessage::ReplyMessage)
