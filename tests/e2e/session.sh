@@ -12,6 +12,9 @@ unset LC_ALL LANGUAGE $(compgen -v LC_)
 export LANG=C.UTF-8
 export XDG_RUNTIME_DIR="$session_dir/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# No session bus unless a mode starts its own: the program keeps to one
+# window per bus, and the caller's desktop may be running it.
+unset DBUS_SESSION_BUS_ADDRESS
 
 # The program looks for a key's files in the user's and the machine's data
 # folders before its IMG: folders of the session's own that do not exist keep
@@ -124,6 +127,21 @@ our_stream() {
         END { if (found) print '"$index"', corked }'
 }
 quiet_stream() { [ "$(our_stream | cut -d' ' -f2)" != no ]; }
+
+# start_bus: a private session bus, pointed at by DBUS_SESSION_BUS_ADDRESS;
+# stop_bus ends it.
+start_bus() {
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
+    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/bus.log" 2>&1 &
+    bus_pid=$!
+    session_pids+=($bus_pid)
+    wait_for "$wait_seconds" test -S "$session_dir/bus"
+}
+stop_bus() {
+    kill "$bus_pid" 2>/dev/null || true
+    wait "$bus_pid" 2>/dev/null || true
+    rm -f "$session_dir/bus"
+}
 
 # record_start FILE / record_stop: what reaches the null sink ($listen, e2e
 # unless a mode says otherwise), as 16-bit mono at 22050 Hz.
