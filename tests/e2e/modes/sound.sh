@@ -140,10 +140,20 @@ playing() {
     sleep "${2:-0}"
     record_stop
 }
-# press_pitch KEY: the pitch, in Hz, heard when KEY is pressed.
+# press_pitch KEY: the pitch, in Hz, heard when KEY is pressed: from the
+# median length of the loud periods (upward zero crossing to upward zero
+# crossing), which a tenth of a second of clicks (buffers late on a busy
+# machine) does not move; sox's estimate over the whole recording moved 12 %.
 press_pitch() {
     playing "$1" 0.3
-    sox -t raw -r 22050 -e signed -b 16 -c 1 "$session_dir/playing.raw" -n stat 2>&1 | awk '/Rough +frequency/ { print $3 }'
+    od -An -v -t d2 -w2 "$session_dir/playing.raw" | awk '
+        { x = $1; if (x > peak) peak = x }
+        prev < 0 && x >= 0 {
+            at = NR - 1 - prev / (x - prev)
+            if (last && peak > 1638) print at - last
+            last = at; peak = 0
+        }
+        { prev = x }' | sort -n | awk '{ period[NR] = $1 } END { if (NR) printf "%.0f\n", 22050 / period[int((NR + 1) / 2)] }'
 }
 # samples_heard KEY...: presses the keys at once and records until quiet;
 # prints how many samples of a positive and of a negative level were heard.
