@@ -21,23 +21,10 @@ stop_sound
 pipewire_started=
 start_server() {
     if [ "$server" = pipewire ]; then
-        # PipeWire and its session manager (which needs a session bus) stay;
-        # its PulseAudio service is the server the program talks to.
+        # PipeWire and its session manager stay; its PulseAudio service is
+        # the server the program talks to.
         if [ -z "$pipewire_started" ]; then
-            export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
-            "${system_data[@]}" dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" \
-                >>"$session_dir/sound.log" 2>&1 &
-            session_pids+=($!)
-            wait_for "$wait_seconds" test -S "$session_dir/bus"
-            "${system_data[@]}" pipewire >>"$session_dir/sound.log" 2>&1 &
-            session_pids+=($!)
-            wait_for "$wait_seconds" test -S "$XDG_RUNTIME_DIR/pipewire-0"
-            wireplumber_config "$session_dir/config"
-            XDG_CONFIG_HOME="$session_dir/config" "${system_data[@]}" wireplumber >>"$session_dir/sound.log" 2>&1 &
-            session_manager=$!
-            session_pids+=($session_manager)
-            wait_for "$wait_seconds" session_manager_ready && kill -0 "$session_manager" 2>/dev/null ||
-                setup_failed "WirePlumber did not make PipeWire's default metadata"
+            start_pipewire
             pipewire_started=1
         fi
         start_sound pipewire-pulse
@@ -48,68 +35,12 @@ start_server() {
 }
 kill_server() { stop_sound KILL; }
 
-# setup_failed WHAT: the session's sound server could not be set up; says
-# what and why (the servers' log), and ends the test.
-setup_failed() {
-    echo "FAIL: $1"
-    tail -20 "$session_dir/sound.log" | sed 's/^/sound.log: /'
-    exit 1
-}
-
-# wireplumber_config FOLDER: a WirePlumber configuration in FOLDER/wireplumber
-# for XDG_CONFIG_HOME, read beside the packaged one, that watches no ALSA,
-# Bluetooth or camera devices and no seats: the test's outputs are its own
-# null sinks, never the machine's sound cards. Bluetooth brings seat
-# monitoring through logind, and in a container or chroot without logind
-# WirePlumber 0.4 then disconnects from PipeWire. WirePlumber 0.4 reads the Lua
-# fragments (in name order across folders: after the packaged 50-*-config.lua,
-# before 90-enable-all.lua), 0.5 the SPA-JSON one.
-wireplumber_config() {
-    local dir=$1/wireplumber
-    mkdir -p "$dir/main.lua.d" "$dir/bluetooth.lua.d" "$dir/wireplumber.conf.d"
-    printf '%s\n' 'alsa_monitor.enabled = false' 'v4l2_monitor.enabled = false' 'libcamera_monitor.enabled = false' \
-        >"$dir/main.lua.d/60-e2e.lua"
-    echo 'bluez_monitor.enabled = false' >"$dir/bluetooth.lua.d/60-e2e.lua"
-    cat >"$dir/wireplumber.conf.d/60-e2e.conf" <<'EOF'
-wireplumber.profiles = {
-  main = {
-    monitor.alsa = disabled
-    monitor.alsa-midi = disabled
-    monitor.bluez = disabled
-    monitor.bluez-midi = disabled
-    monitor.v4l2 = disabled
-    monitor.libcamera = disabled
-    monitor.bluez.seat-monitoring = disabled
-    support.logind = disabled
-  }
-}
-EOF
-}
-
-# The session manager is ready once it has made the "default" metadata, which
-# keeps the default output: until then pipewire-pulse refuses set-default-sink
-# ("Not supported"). One that ended is waited for no longer.
-session_manager_ready() {
-    kill -0 "$session_manager" 2>/dev/null || return 0
-    pw-metadata -n default 2>/dev/null | grep -q 'metadata'
-}
-
 # add_sink NAME: a null sink, made the default output; sets sink_module.
 add_sink() {
     sink_module=$(pactl load-module module-null-sink "sink_name=$1")
     wait_for "$wait_seconds" eval "pactl list short sinks | grep -qw $1"
-    set_default_sink "$1"
+    set_default sink "$1"
 }
-# set_default_sink NAME: makes the sink NAME the default output, and waits
-# until the server says so: PipeWire's session manager applies it a moment
-# after pipewire-pulse accepts it, and the program's next stream goes to the
-# default the server names.
-set_default_sink() {
-    wait_for "$wait_seconds" default_sink_is "$1" ||
-        setup_failed "$1 could not be made the default output: $(pactl set-default-sink "$1" 2>&1 &&
-            echo "the server still names $(pactl get-default-sink 2>&1)")"
-}
-default_sink_is() { pactl set-default-sink "$1" 2>/dev/null && [ "$(pactl get-default-sink)" = "$1" ]; }
 
 # kill_stream: ends the program's stream, as a volume mixer can.
 kill_stream() {
@@ -288,7 +219,7 @@ default_changed() {
     listen=other
     check "default output changed: the next key plays on the new default" press_heard m
     listen=e2e
-    set_default_sink e2e
+    set_default sink e2e
     pactl unload-module "$sink_module"
     sink_module=$first
 }
