@@ -113,6 +113,83 @@ stop_sound() {
     wait "$sound_pid" 2>/dev/null || true
 }
 
+# start_pipewire: PipeWire and its session manager, on a session bus of their
+# own, with no output device; start_sound pipewire-pulse then starts the
+# PulseAudio service that the program talks to.
+start_pipewire() {
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
+    "${system_data[@]}" dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" \
+        >>"$session_dir/sound.log" 2>&1 &
+    session_pids+=($!)
+    wait_for "$wait_seconds" test -S "$session_dir/bus"
+    "${system_data[@]}" pipewire >>"$session_dir/sound.log" 2>&1 &
+    session_pids+=($!)
+    wait_for "$wait_seconds" test -S "$XDG_RUNTIME_DIR/pipewire-0"
+    wireplumber_config "$session_dir/config"
+    XDG_CONFIG_HOME="$session_dir/config" "${system_data[@]}" wireplumber >>"$session_dir/sound.log" 2>&1 &
+    session_manager=$!
+    session_pids+=($session_manager)
+    wait_for "$wait_seconds" session_manager_ready && kill -0 "$session_manager" 2>/dev/null ||
+        setup_failed "WirePlumber did not make PipeWire's default metadata"
+}
+
+# setup_failed WHAT: the session's sound server could not be set up; says
+# what and why (the servers' log), and ends the test.
+setup_failed() {
+    echo "FAIL: $1"
+    tail -20 "$session_dir/sound.log" | sed 's/^/sound.log: /'
+    exit 1
+}
+
+# wireplumber_config FOLDER: a WirePlumber configuration in FOLDER/wireplumber
+# for XDG_CONFIG_HOME, read beside the packaged one, that watches no ALSA,
+# Bluetooth or camera devices and no seats: the test's outputs are its own
+# null sinks, never the machine's sound cards. Bluetooth brings seat
+# monitoring through logind, and in a container or chroot without logind
+# WirePlumber 0.4 then disconnects from PipeWire. WirePlumber 0.4 reads the Lua
+# fragments (in name order across folders: after the packaged 50-*-config.lua,
+# before 90-enable-all.lua), 0.5 the SPA-JSON one.
+wireplumber_config() {
+    local dir=$1/wireplumber
+    mkdir -p "$dir/main.lua.d" "$dir/bluetooth.lua.d" "$dir/wireplumber.conf.d"
+    printf '%s\n' 'alsa_monitor.enabled = false' 'v4l2_monitor.enabled = false' 'libcamera_monitor.enabled = false' \
+        >"$dir/main.lua.d/60-e2e.lua"
+    echo 'bluez_monitor.enabled = false' >"$dir/bluetooth.lua.d/60-e2e.lua"
+    cat >"$dir/wireplumber.conf.d/60-e2e.conf" <<'EOF'
+wireplumber.profiles = {
+  main = {
+    monitor.alsa = disabled
+    monitor.alsa-midi = disabled
+    monitor.bluez = disabled
+    monitor.bluez-midi = disabled
+    monitor.v4l2 = disabled
+    monitor.libcamera = disabled
+    monitor.bluez.seat-monitoring = disabled
+    support.logind = disabled
+  }
+}
+EOF
+}
+
+# The session manager is ready once it has made the "default" metadata, which
+# keeps the defaults: until then pipewire-pulse refuses set-default-sink
+# ("Not supported"). One that ended is waited for no longer.
+session_manager_ready() {
+    kill -0 "$session_manager" 2>/dev/null || return 0
+    pw-metadata -n default 2>/dev/null | grep -q 'metadata'
+}
+
+# set_default sink|source NAME: makes NAME the default output or input, and
+# waits until the server says so: PipeWire's session manager applies it a
+# moment after pipewire-pulse accepts it, and the program's next stream goes
+# to the default the server names.
+set_default() {
+    wait_for "$wait_seconds" default_is "$1" "$2" ||
+        setup_failed "$2 could not be made the default $1: $(pactl "set-default-$1" "$2" 2>&1 &&
+            echo "the server still names $(pactl "get-default-$1" 2>&1)")"
+}
+default_is() { pactl "set-default-$1" "$2" 2>/dev/null && [ "$(pactl "get-default-$1")" = "$2" ]; }
+
 # The program's stream as the server lists it: "INDEX CORKED" (yes or no),
 # or nothing. PipeWire knows the stream by another number, its object.id.
 our_stream() {

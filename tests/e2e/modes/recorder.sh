@@ -272,23 +272,15 @@ scenario_pipewire() {
         exit 77
     fi
     stop_sound
-    export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
-    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/sound.log" 2>&1 &
-    session_pids+=($!)
-    wait_for "$wait_seconds" test -S "$session_dir/bus"
-    pipewire >>"$session_dir/sound.log" 2>&1 &
-    session_pids+=($!)
-    wait_for "$wait_seconds" test -S "$XDG_RUNTIME_DIR/pipewire-0"
-    wireplumber >>"$session_dir/sound.log" 2>&1 &
-    session_pids+=($!)
+    start_pipewire
     start_sound pipewire-pulse
     local sink
     for sink in e2e mic; do
         pactl load-module module-null-sink "sink_name=$sink" >/dev/null
         wait_for "$wait_seconds" eval "pactl list short sinks | grep -qw $sink"
     done
-    pactl set-default-sink e2e
-    pactl set-default-source mic.monitor
+    set_default sink e2e
+    set_default source mic.monitor
     rm -rf "$XDG_DATA_HOME/quilloro"
     scenario_take
 }
