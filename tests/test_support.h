@@ -110,4 +110,19 @@ inline QByteArray picture(QSize size, int hue, const char *format = "JPG")
     return bytes;
 }
 
+// A small, valid JPEG whose frame header claims 5500 x 5500 pixels: 115 MB
+// decoded, more than the window allows and less than Qt's own limit (128 MB
+// in Qt 6.4, 256 MB in Qt 6.8), so only the window's limit turns it away.
+inline QByteArray decompressionBomb()
+{
+    constexpr int Side = 5500;
+    QByteArray bytes = picture(QSize(16, 16), 0);
+    const auto sof = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+    bytes[sof + 5] = char(Side >> 8);
+    bytes[sof + 6] = char(Side & 0xFF);
+    bytes[sof + 7] = char(Side >> 8);
+    bytes[sof + 8] = char(Side & 0xFF);
+    return bytes;
+}
+
 } // namespace TestSupport
