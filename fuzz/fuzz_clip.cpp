@@ -28,6 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
     // What the library makes of the header, and how much sound came out.
     SF_INFO info{};
     SNDFILE *sound = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (clip && sound)
+        Fuzz::require(qint64(clip->samples.size()) * info.channels <= MaxDecodedSamples,
+                      "more than MaxDecodedSamples are read from a recording");
     Fuzz::countOutcome({sf_error(sound), info.format, info.channels, Fuzz::magnitude(info.samplerate),
                         Fuzz::magnitude(info.frames), clip ? Fuzz::magnitude(qint64(clip->samples.size())) : -1});
     sf_close(sound);
