@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QImageWriter>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -123,6 +124,23 @@ inline QByteArray decompressionBomb()
     bytes[sof + 7] = char(Side >> 8);
     bytes[sof + 8] = char(Side & 0xFF);
     return bytes;
+}
+
+// A progressive JPEG (ten scans), with its last scan written again
+// extraScans times, as a hostile file does to make decoding slow.
+inline QByteArray progressivePicture(QSize size, int extraScans = 0)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::cyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    writer.write(image);
+    const auto lastScan = bytes.lastIndexOf(QByteArray("\xFF\xDA", 2));
+    const auto end = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2));
+    return bytes.left(end) + bytes.mid(lastScan, end - lastScan).repeated(extraScans) + bytes.mid(end);
 }
 
 } // namespace TestSupport

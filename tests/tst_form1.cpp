@@ -206,6 +206,9 @@ void TestForm1::damagedMedia_data()
         << "jpg" << QByteArray("just words, no picture") << false << "Il file non contiene un'immagine riconosciuta.";
     QTest::newRow("decompression bomb") << "jpg" << decompressionBomb() << false
                                         << "L'immagine è danneggiata o troppo grande.";
+    QTest::newRow("progressive picture") << "jpg" << progressivePicture(QSize(40, 40)) << false << "";
+    QTest::newRow("progressive, a scan written again and again")
+        << "jpg" << progressivePicture(QSize(40, 40), 30) << false << "L'immagine è danneggiata o troppo grande.";
     QTest::newRow("png under a jpg name") << "jpg" << picture(QSize(64, 64), 120, "PNG") << false << "";
 
     // A damaged recording is silence: the picture still shows, nothing is
