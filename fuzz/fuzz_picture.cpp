@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
     Fuzz::require(image.sizeInBytes() <= qsizetype(PictureAllocationLimitMB) * 1024 * 1024,
                   "a picture larger than the allocation limit is decoded");
     // Which decoder took it, what it made of it, or why not.
-    Fuzz::countOutcome({qint64(qHash(QImageReader::imageFormat(path))), error, image.format(), Fuzz::magnitude(image.width()),
-                        Fuzz::magnitude(image.height())});
+    Fuzz::countOutcome({qint64(qHash(QImageReader::imageFormat(path))), error, image.format(),
+                        Fuzz::magnitude(image.width()), Fuzz::magnitude(image.height())});
     return 0;
 }

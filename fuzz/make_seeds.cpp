@@ -68,8 +68,8 @@ bool writeClips(const QString &folder)
         {"absurd-rate.wav", pcm(1, 4000000, tenth)},
         // Longer than any recording should be, in few bytes: 8-bit at the
         // lowest rate the player takes.
-        {"too-long.wav", wav(1, 1, 1000, 8, QByteArray(1000 * (MaxClipSeconds + 1), char(0xC0)),
-                             1000 * (MaxClipSeconds + 1))},
+        {"too-long.wav",
+         wav(1, 1, 1000, 8, QByteArray(1000 * (MaxClipSeconds + 1), char(0xC0)), 1000 * (MaxClipSeconds + 1))},
     };
     for (const auto &seed : damaged) {
         if (!save(folder, QString::fromLatin1(seed.name), seed.bytes))
