@@ -12,6 +12,10 @@ test_packages=(xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudi
                desktop-file-utils appstream lintian devscripts valgrind
                pipewire pipewire-pulse wireplumber dbus dbus-tests git)
 
+# The fuzz run's toolchain: clang and its runtimes with libFuzzer (Debian 12
+# and 13 name them so). Optional: without them the fuzz run is skipped.
+fuzz_packages=(clang libclang-rt-dev)
+
 install_missing() {
     local missing=() package
     for package in "$@"; do

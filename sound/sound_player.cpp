@@ -41,7 +41,8 @@ std::shared_ptr<const Clip> decodeClip(const QString &path)
     const bool sane = info.channels > 0 && info.channels <= 64 && info.samplerate >= 1000 && info.samplerate <= 384000;
     if (sane) {
         clip->sampleRate = info.samplerate;
-        const sf_count_t maxFrames = sf_count_t(info.samplerate) * MaxClipSeconds;
+        const sf_count_t maxFrames =
+            std::min(sf_count_t(info.samplerate) * MaxClipSeconds, sf_count_t(MaxDecodedSamples / info.channels));
         // Trust the header's length only as an upper bound: a damaged file
         // may claim far more than it holds, so read in blocks until the data ends.
         clip->samples.reserve(size_t(std::clamp<sf_count_t>(info.frames, 0, maxFrames)));

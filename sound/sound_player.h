@@ -17,6 +17,13 @@ struct Clip {
 // header that claims gigabytes of sound cannot take the memory with it.
 inline constexpr int MaxClipSeconds = 30;
 
+// Most samples read from one recording, all its channels counted. Decoding
+// runs on the window's thread, and a small compressed file can hold far more
+// than it looks: 60 KB of Ogg Vorbis hold 30 s of 64 channels at 192 kHz, two
+// seconds of work. Reading stops here, which keeps whole every recording of
+// up to 30 s in stereo at 96 kHz or six channels at 44.1 kHz.
+inline constexpr qint64 MaxDecodedSamples = 8 * 1024 * 1024;
+
 // Largest recording file that is read; larger ones are refused unread, as
 // they are not recordings of a spoken word (the pack's are under 100 KB).
 inline constexpr qint64 MaxRecordingFileBytes = 16 * 1024 * 1024;

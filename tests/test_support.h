@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QImageWriter>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -108,6 +109,38 @@ inline QByteArray picture(QSize size, int hue, const char *format = "JPG")
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
+}
+
+// A small, valid JPEG whose frame header claims 5500 x 5500 pixels: 115 MB
+// decoded, more than the window allows and less than Qt's own limit (128 MB
+// in Qt 6.4, 256 MB in Qt 6.8), so only the window's limit turns it away.
+inline QByteArray decompressionBomb()
+{
+    constexpr int Side = 5500;
+    QByteArray bytes = picture(QSize(16, 16), 0);
+    const auto sof = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+    bytes[sof + 5] = char(Side >> 8);
+    bytes[sof + 6] = char(Side & 0xFF);
+    bytes[sof + 7] = char(Side >> 8);
+    bytes[sof + 8] = char(Side & 0xFF);
+    return bytes;
+}
+
+// A progressive JPEG (ten scans), with its last scan written again
+// extraScans times, as a hostile file does to make decoding slow.
+inline QByteArray progressivePicture(QSize size, int extraScans = 0)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::cyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    writer.write(image);
+    const auto lastScan = bytes.lastIndexOf(QByteArray("\xFF\xDA", 2));
+    const auto end = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2));
+    return bytes.left(end) + bytes.mid(lastScan, end - lastScan).repeated(extraScans) + bytes.mid(end);
 }
 
 } // namespace TestSupport

@@ -16,21 +16,6 @@ using namespace TestSupport;
 
 namespace {
 
-// A small, valid JPEG whose frame header claims 5500 x 5500 pixels: 115 MB
-// decoded, more than the window allows and less than Qt's own limit (128 MB
-// in Qt 6.4, 256 MB in Qt 6.8), so only the window's limit turns it away.
-QByteArray decompressionBomb()
-{
-    constexpr int Side = 5500;
-    QByteArray bytes = picture(QSize(16, 16), 0);
-    const int sof = bytes.indexOf(QByteArray("\xFF\xC0", 2));
-    bytes[sof + 5] = char(Side >> 8);
-    bytes[sof + 6] = char(Side & 0xFF);
-    bytes[sof + 7] = char(Side >> 8);
-    bytes[sof + 8] = char(Side & 0xFF);
-    return bytes;
-}
-
 void typeText(QWidget *widget, const QString &text)
 {
     QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, text, Qt::NoModifier);
@@ -221,6 +206,9 @@ void TestForm1::damagedMedia_data()
         << "jpg" << QByteArray("just words, no picture") << false << "Il file non contiene un'immagine riconosciuta.";
     QTest::newRow("decompression bomb") << "jpg" << decompressionBomb() << false
                                         << "L'immagine è danneggiata o troppo grande.";
+    QTest::newRow("progressive picture") << "jpg" << progressivePicture(QSize(40, 40)) << false << "";
+    QTest::newRow("progressive, a scan written again and again")
+        << "jpg" << progressivePicture(QSize(40, 40), 30) << false << "L'immagine è danneggiata o troppo grande.";
     QTest::newRow("png under a jpg name") << "jpg" << picture(QSize(64, 64), 120, "PNG") << false << "";
 
     // A damaged recording is silence: the picture still shows, nothing is

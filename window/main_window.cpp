@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main_window.h"
+#include "picture_reader.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -24,10 +25,6 @@ constexpr QRect Picture1Geometry(8, 296, 65, 73);
 
 const QString Title = QStringLiteral("Quilloro");
 const QString Credit = QStringLiteral("numeri e lettere per i più piccoli, un progetto libero");
-
-// Decoding a picture may take at most this much memory: the media folder is
-// just files, and a damaged or hostile one must not exhaust the machine.
-constexpr int PictureAllocationLimitMB = 64;
 
 // The drawing surface under the controls: it gives the client area its size,
 // and nothing lays the controls out again when the window is resized.
@@ -80,13 +77,10 @@ QString pictureErrorReason(const QString &path, QImageReader::ImageReaderError e
 Form1::Form1(QWidget *parent)
     : QMainWindow(parent)
 {
-    // Both settings are process-wide, yet they are made here and not where
-    // the application is set up: they serve what this window does (it
-    // decodes the pictures, and owns the key box), and so every Form1,
-    // the program's and the tests', runs under them.
-    QImageReader::setAllocationLimit(PictureAllocationLimitMB);
-    // The key box is never seen; a blinking caret would only wake the
-    // program up twice a second for nothing.
+    // Process-wide, yet made here and not where the application is set up:
+    // it serves this window's key box, and so every Form1, the program's and
+    // the tests', runs under it. The key box is never seen; a blinking caret
+    // would only wake the program up twice a second for nothing.
     QGuiApplication::styleHints()->setCursorFlashTime(0);
 
     setWindowTitle(Title + QLatin1String(" - ") + Credit);
@@ -248,11 +242,10 @@ void Form1::setPictureVisible(bool visible)
 
 bool Form1::loadPicture(const QString &path, QString &reason)
 {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QImage image = reader.read();
+    QImageReader::ImageReaderError error = QImageReader::UnknownError;
+    const QImage image = readPicture(path, &error);
     if (image.isNull()) {
-        reason = pictureErrorReason(path, reader.error());
+        reason = pictureErrorReason(path, error);
         return false;
     }
     // The box takes the size of each picture, so the whole picture is seen.
