@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "mix_format.h"
 #include "sound_player.h"
 #include "wav_fixtures.h"
 
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 using namespace TestSupport;
@@ -24,6 +26,8 @@ private slots:
     void levels_data();
     void levels();
     void refusedUnread();
+    void convert_data();
+    void convert();
     void cacheIsBoundedInBytes();
 
 private:
@@ -183,6 +187,70 @@ void TestSoundPlayer::refusedUnread()
     QVERIFY(file.resize(MaxRecordingFileBytes + 1));
     file.close();
     QVERIFY(!decodeClip(huge));
+}
+
+void TestSoundPlayer::convert_data()
+{
+    // A clip of four samples at 8000 Hz, converted to what a device mixes in.
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<MixFormat::Sample>("sample");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QList<int>>("levels"); // per frame, in 16-bit steps
+    QTest::addColumn<int>("length");
+
+    using S = MixFormat::Sample;
+    QTest::newRow("same rate, float, mono") << 8000 << 1 << S::Float32 << 0 << QList{0, 1000, -2000, 3000} << 4;
+    QTest::newRow("twice the rate, 16-bit stereo")
+        << 16000 << 2 << S::Int16 << 0 << QList{0, 500, 1000, -500, -2000, 500, 3000, 3000} << 8;
+    QTest::newRow("half the rate, 32-bit, 6 channels") << 4000 << 6 << S::Int32 << 0 << QList{0, -2000} << 2;
+    QTest::newRow("from the middle, silence past the end")
+        << 8000 << 2 << S::Float32 << 2 << QList{-2000, 3000, 0, 0} << 4;
+    QTest::newRow("44100 Hz, partly past the end")
+        << 44100 << 1 << S::Float32 << 20 << QList{3000, 3000, 3000, 0} << 23;
+}
+
+void TestSoundPlayer::convert()
+{
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(MixFormat::Sample, sample);
+    QFETCH(int, position);
+    QFETCH(QList<int>, levels);
+    QFETCH(int, length);
+
+    const Clip clip{8000, {0, 1000, -2000, 3000}};
+    const MixFormat format{rate, channels, sample};
+    QCOMPARE(convertedLength(clip, rate), length);
+    // A byte past the frames asked for must stay as it was.
+    QByteArray out(qsizetype(format.bytesPerFrame() * size_t(levels.size()) + 1), char(0x5A));
+    convertFrames(clip, format, position, int(levels.size()), out.data());
+    QCOMPARE(out.back(), char(0x5A));
+
+    const char *at = out.constData();
+    for (int frame = 0; frame < levels.size(); ++frame) {
+        for (int channel = 0; channel < channels; ++channel) {
+            double level = 0;
+            if (sample == MixFormat::Sample::Float32) {
+                float value;
+                std::memcpy(&value, at, 4);
+                level = value * 32768.0;
+                at += 4;
+            } else if (sample == MixFormat::Sample::Int16) {
+                std::int16_t value;
+                std::memcpy(&value, at, 2);
+                level = value;
+                at += 2;
+            } else {
+                std::int32_t value;
+                std::memcpy(&value, at, 4);
+                level = value / 65536.0;
+                at += 4;
+            }
+            QVERIFY2(std::abs(level - levels[frame]) < 0.01,
+                     qPrintable(QStringLiteral("frame %1, channel %2: %3").arg(frame).arg(channel).arg(level)));
+        }
+    }
 }
 
 void TestSoundPlayer::cacheIsBoundedInBytes()
