@@ -31,7 +31,7 @@ export QUILLORO_WINDOWS_ROOTS="$qt_prefix:$sndfile_prefix"
 export PKG_CONFIG_LIBDIR=$sndfile_prefix/lib/pkgconfig PKG_CONFIG_PATH=
 cmake -G Ninja -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/scripts/windows/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DCMAKE_CROSSCOMPILING_EMULATOR=wine >"$log" 2>&1 ||
+    >"$log" 2>&1 ||
     { tail -n 30 "$log"; exit 1; }
 cmake --build "$build" --parallel "${QUILLORO_JOBS:-2}" || exit 1
 
@@ -43,18 +43,26 @@ installer=$(compgen -G "$build/quilloro-*-win64-setup.exe")
 zip=$(compgen -G "$build/quilloro-*-win64.zip")
 ls -l "$installer" "$zip"
 
-echo "== the tests under Wine ($(wine --version))"
+echo "== the tests under Wine ($(wine --version 2>/dev/null))"
 status=0
 # The unit tests find Qt's and the compiler's libraries where they were built,
-# in a Wine prefix of their own.
+# in a Wine prefix of their own. Qt Test writes its report to a file: on
+# Wine's standard output it finds no console, and writes nowhere.
 mingw_dll_dir() { dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name="$1")"; }
 unit_prefix=$(mktemp -d /tmp/quilloro-wine.XXXXXX)
 (
-    export WINEPREFIX=$unit_prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    export WINEPREFIX=$unit_prefix/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     export WINEPATH="Z:$qt_prefix/bin;Z:$(mingw_dll_dir libstdc++-6.dll);Z:$(mingw_dll_dir libwinpthread-1.dll)"
     trap 'wineserver -k 2>/dev/null; rm -rf "$unit_prefix"' EXIT
     wine wineboot -i >/dev/null 2>&1
-    ctest --test-dir "$build" --output-on-failure
+    unit_status=0
+    for test in "$build"/tests/bin/*/*.exe; do
+        name=$(basename "$test" .exe)
+        wine "$test" -o "Z:$unit_prefix/$name.txt,txt" >/dev/null 2>&1 && result=0 || result=$?
+        grep -E '^(FAIL|Totals)|failure location' "$unit_prefix/$name.txt" || echo "$name: no report (status $result)"
+        ((result == 0)) || unit_status=1
+    done
+    exit "$unit_status"
 ) || status=$?
 bash tests/e2e/e2e.sh "$installer" windows "$zip" || status=$?
 elapsed=$((SECONDS - start))
