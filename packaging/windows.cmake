@@ -40,13 +40,14 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY Quilloro)
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Quilloro)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
-# The zip holds the folder itself, so it unpacks to a folder that runs as it is.
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
-# quilloro-VERSION-win64-setup.exe and quilloro-VERSION-win64.zip.
+# quilloro-VERSION-win64-setup.exe, and quilloro-VERSION-win64.zip, which
+# holds the folder itself, so it unpacks to a folder that runs as it is.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_BINARY_DIR}/windows-cpack.cmake)
 file(WRITE ${CPACK_PROJECT_CONFIG_FILE} [=[
 if(CPACK_GENERATOR STREQUAL "NSIS")
     set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_FILE_NAME}-setup")
+else()
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 endif()
 ]=])
 set(CPACK_PACKAGE_FILE_NAME quilloro-${PROJECT_VERSION}-win64)

@@ -136,8 +136,15 @@ void TestSoundPlayer::levels_data()
     QTest::newRow("64-bit float extensible, 96000 Hz") << (SF_FORMAT_WAVEX | SF_FORMAT_DOUBLE) << 1 << 96000 << true;
     // Another format under the .wav name, which libsndfile knows by its
     // content (when built with FLAC: the Windows build has WAV alone).
-    SF_INFO flac{0, 44100, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 0, 0};
-    if (sf_format_check(&flac))
+    int majorFormats = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &majorFormats, sizeof majorFormats);
+    bool haveFlac = false;
+    for (int i = 0; i < majorFormats; ++i) {
+        SF_FORMAT_INFO format{i, nullptr, nullptr};
+        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &format, sizeof format);
+        haveFlac = haveFlac || format.format == SF_FORMAT_FLAC;
+    }
+    if (haveFlac)
         QTest::newRow("FLAC named .wav") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 1 << 44100 << false;
 }
 
