@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main_window.h"
+#ifdef QUILLORO_SINGLE_INSTANCE
+#include "single_instance.h"
+#endif
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -118,6 +121,9 @@ void passOnStartupMessages()
 
 int main(int argc, char *argv[])
 {
+#ifdef QUILLORO_SINGLE_INSTANCE
+    SingleInstance instance;
+#endif
     defaultHandler = qInstallMessageHandler(startupMessageHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(defaultHandler);
@@ -128,7 +134,17 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Quilloro"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quilloro.Quilloro"));
 
+#ifdef QUILLORO_SINGLE_INSTANCE
+    // Before the window and its sound: a start that hands over to the
+    // running program opens nothing and plays nothing.
+    if (instance.handedOver())
+        return 0;
+#endif
+
     Form1 window;
+#ifdef QUILLORO_SINGLE_INSTANCE
+    instance.setWindow(&window);
+#endif
     window.show();
     return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 #include "key_handler.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <array>
 
@@ -49,6 +50,63 @@ QString Lesson::mediaPath(const QString &programFolder, const QString &key, QStr
     return programFolder + separator + QLatin1String("IMG") + separator + key + extension.toString();
 }
 
+namespace {
+
+// An absolute folder from an environment variable, or nothing: the XDG rules
+// ignore relative ones.
+QString absoluteFolder(const char *variable)
+{
+    const QString folder = qEnvironmentVariable(variable);
+    return QDir::isAbsolutePath(folder) ? folder : QString();
+}
+
+const QString AppMediaFolder = QStringLiteral("/quilloro/IMG");
+
+} // namespace
+
+QString Lesson::userMediaFolder()
+{
+    QString data = absoluteFolder("XDG_DATA_HOME");
+    if (data.isEmpty()) {
+        const QString home = absoluteFolder("HOME");
+        if (home.isEmpty())
+            return {};
+        data = home + QLatin1String("/.local/share");
+    }
+    return data + AppMediaFolder;
+}
+
+QStringList Lesson::mediaFolders(const QString &programFolder)
+{
+    QStringList folders;
+    if (const QString user = userMediaFolder(); !user.isEmpty())
+        folders << user;
+    QString shared = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (shared.isEmpty())
+        shared = QStringLiteral("/usr/local/share:/usr/share");
+    for (const QString &folder : shared.split(u':', Qt::SkipEmptyParts)) {
+        if (QDir::isAbsolutePath(folder))
+            folders << folder + AppMediaFolder;
+    }
+    // The pack's folder joined as mediaPath() joins it, so a box names the
+    // very path it always named.
+    folders << programFolder + QDir::separator() + QLatin1String("IMG");
+    return folders;
+}
+
+QString Lesson::findMediaFile(const QString &programFolder, const QString &key, QStringView extension)
+{
+    const QString name = QDir::separator() + key + extension.toString();
+    // Looked up at every press: a file put in or taken away while the
+    // program runs counts from the next press on.
+    for (const QString &folder : mediaFolders(programFolder)) {
+        const QString path = folder + name;
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return mediaPath(programFolder, key, extension);
+}
+
 void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations &sound)
 {
     window.setLabelFontSize(Lesson::KeyFontSize);
@@ -70,10 +128,10 @@ void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations 
     }
 
     const QString folder = window.programFolder();
-    sound.suona(Lesson::mediaPath(folder, key, u".wav"));
+    sound.suona(Lesson::findMediaFile(folder, key, u".wav"));
     window.setPictureVisible(true);
 
-    const QString picture = Lesson::mediaPath(folder, key, u".jpg");
+    const QString picture = Lesson::findMediaFile(folder, key, u".jpg");
     QString reason;
     if (!window.loadPicture(picture, reason)) {
         // A damaged or missing picture must not end a child's lesson: the

@@ -3,11 +3,12 @@
 # missing ones. Sourced by scripts/run and scripts/test.
 
 # dpkg-dev and file: cpack -G DEB runs dpkg-shlibdeps, which needs file.
-build_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+build_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
+                qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
                 libsndfile1-dev libpulse-dev fonts-liberation dpkg-dev file)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudio-utils
                desktop-file-utils appstream lintian devscripts valgrind
-               pipewire pipewire-pulse wireplumber dbus)
+               pipewire pipewire-pulse wireplumber dbus dbus-tests)
 
 install_missing() {
     local missing=() package

@@ -304,7 +304,18 @@ void TestForm1::escapeEndsTheProgram()
         // After the farewell no key reaches the lesson any more.
         typeText(m_form->text1(), QStringLiteral("b"));
     });
-    QCOMPARE(QApplication::exec(), 0);
+    // An Escape that does not end the program would leave exec() running for ever.
+    bool ended = true;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, this, [&ended] {
+        ended = false;
+        QApplication::exit(1);
+    });
+    watchdog.start(10000);
+    const int status = QApplication::exec();
+    QVERIFY2(ended, "Escape did not end the program: its event loop still ran 10 s later");
+    QCOMPARE(status, 0);
     QCOMPARE(answerer.boxes, (QList<Box>{{u"Ciao alla prossima"_s, u"A presto da Ferlandi"_s, QMessageBox::Warning}}));
     QCOMPARE(m_form->label1()->font().pointSize(), 216);
     QCOMPARE(m_form->label1()->text(), u"Premi un tasto  numerico o alfabetico"_s);

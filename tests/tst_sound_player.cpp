@@ -11,11 +11,15 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <numbers>
 
 using namespace TestSupport;
@@ -57,6 +61,11 @@ void TestSoundPlayer::decode_data()
     QTest::newRow("unknown encoding") << wav(0x1234, 1, 22050, 16, second, quint32(second.size())) << 0 << 0 << 0;
     QTest::newRow("claims gigabytes") << wav(1, 1, 22050, 16, second, 0xFFFFFF00u) << 22050 << 22050 << 1000;
     QTest::newRow("absurd rate") << pcm(1, 4000000, second) << 0 << 0 << 0;
+    // Floating-point files may go past full scale (an editor's +6 dB peaks):
+    // clipped at full scale, never wrapped around to the other end.
+    const auto floats = [](float value) { return wav(3, 1, 22050, 32, floatFrames(441, value), 441 * 4); };
+    QTest::newRow("float 6 dB over full scale") << floats(2.0f) << 22050 << 441 << 32767;
+    QTest::newRow("float 6 dB over full scale, negative") << floats(-2.0f) << 22050 << 441 << -32767;
     // Longer than any recording should be: cut, so memory stays bounded.
     QTest::newRow("too long") << pcm(1, 8000, frames(8000 * (MaxClipSeconds + 2), {7})) << 8000 << 8000 * MaxClipSeconds
                               << 7;
@@ -198,8 +207,23 @@ void TestSoundPlayer::refusedUnread()
     CloseHandle(server);
 #else
     const QString pipe = m_dir.filePath(QStringLiteral("pipe.wav"));
-    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    QVERIFY(!decodeClip(pipe));
+    const QByteArray pipeName = QFile::encodeName(pipe);
+    QCOMPARE(::mkfifo(pipeName.constData(), 0600), 0);
+    // Decoded on a thread of its own, so that a decoder that blocks fails
+    // this test within seconds instead of hanging it.
+    auto refused = std::async(std::launch::async, [pipe] { return !decodeClip(pipe); });
+    if (refused.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+        // A writer that opens the pipe and closes it again lets the blocked
+        // reader go on to the end of the file.
+        for (int attempt = 0; refused.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready; ++attempt) {
+            if (attempt == 1000)
+                qFatal("decodeClip stays blocked on a pipe");
+            if (const int fd = ::open(pipeName.constData(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                ::close(fd);
+        }
+        QFAIL("decodeClip blocked for 10 s opening or reading a pipe");
+    }
+    QVERIFY(refused.get());
 #endif
 
     // A sound header, then zeros up to just over the bound: without the

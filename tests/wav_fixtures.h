@@ -53,6 +53,15 @@ inline QByteArray frames(int count, std::initializer_list<qint16> perChannel)
     return data;
 }
 
+// Mono 32-bit floating-point frames of a constant value.
+inline QByteArray floatFrames(int count, float value)
+{
+    QByteArray data;
+    for (int i = 0; i < count; ++i)
+        data += le(value);
+    return data;
+}
+
 inline QByteArray pcm(quint16 channels, quint32 rate, const QByteArray &data)
 {
     return wav(1, channels, rate, 16, data, quint32(data.size()));

@@ -12,6 +12,20 @@ unset LC_ALL LANGUAGE $(compgen -v LC_)
 export LANG=C.UTF-8
 export XDG_RUNTIME_DIR="$session_dir/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# No session bus unless a mode starts its own: the program keeps to one
+# window per bus, and the caller's desktop may be running it.
+unset DBUS_SESSION_BUS_ADDRESS
+
+# The program looks for a key's files in the user's and the machine's data
+# folders before its IMG: folders of the session's own that do not exist keep
+# the caller's files out. The sound servers find their own files through
+# XDG_DATA_DIRS, so they are started with the caller's (system_data).
+if [ -n "${XDG_DATA_DIRS+set}" ]; then
+    system_data=(env XDG_DATA_DIRS="$XDG_DATA_DIRS")
+else
+    system_data=(env -u XDG_DATA_DIRS)
+fi
+export XDG_DATA_HOME="$session_dir/data-home" XDG_DATA_DIRS="$session_dir/data-dirs"
 
 # How long to wait, at most, for anything the program does: a window, a box,
 # a picture, a recording, its end. Generous, as the machine may be busy; the
@@ -85,7 +99,7 @@ start_sound() {
     export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
     [ $# -gt 0 ] || set -- pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
         -L 'module-null-sink sink_name=e2e' -L module-native-protocol-unix
-    "$@" >>"$session_dir/sound.log" 2>&1 &
+    "${system_data[@]}" "$@" >>"$session_dir/sound.log" 2>&1 &
     sound_pid=$!
     session_pids+=($sound_pid)
     wait_for "$wait_seconds" eval 'pactl info >/dev/null 2>&1' && return 0
@@ -97,6 +111,36 @@ start_sound() {
 stop_sound() {
     kill "-${1:-TERM}" "$sound_pid" 2>/dev/null || true
     wait "$sound_pid" 2>/dev/null || true
+}
+
+# The program's stream as the server lists it: "INDEX CORKED" (yes or no),
+# or nothing. PipeWire knows the stream by another number, its object.id.
+our_stream() {
+    local index=index_
+    [ "${server:-}" = pipewire ] && index=id
+    pactl list sink-inputs | awk '
+        /^Sink Input #/ { index_ = substr($3, 2); id = "" }
+        /object.id = / { id = $3; gsub(/"/, "", id) }
+        /Corked:/ { corked = $2 }
+        /application.name = "Quilloro"/ { found = 1 }
+        found && /^$/ { exit }
+        END { if (found) print '"$index"', corked }'
+}
+quiet_stream() { [ "$(our_stream | cut -d' ' -f2)" != no ]; }
+
+# start_bus: a private session bus, pointed at by DBUS_SESSION_BUS_ADDRESS;
+# stop_bus ends it.
+start_bus() {
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
+    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/bus.log" 2>&1 &
+    bus_pid=$!
+    session_pids+=($bus_pid)
+    wait_for "$wait_seconds" test -S "$session_dir/bus"
+}
+stop_bus() {
+    kill "$bus_pid" 2>/dev/null || true
+    wait "$bus_pid" 2>/dev/null || true
+    rm -f "$session_dir/bus"
 }
 
 # record_start FILE / record_stop: what reaches the null sink ($listen, e2e

@@ -15,3 +15,20 @@ build_deb() {
     fi
     deb=${debs[0]}
 }
+
+# project_version < CMakeLists.txt: the version its project() line gives,
+# which is the package's.
+project_version() { sed -nE 's/^project\(Quilloro VERSION ([^ )]+).*/\1/p' | head -n 1; }
+
+# may_install: exits 77 (skipped) unless this test may install the quilloro
+# package and remove it again: as root, with none installed already.
+may_install() {
+    if (($(id -u) != 0)); then
+        echo "SKIP: installing a package needs root"
+        exit 77
+    fi
+    if [[ $(dpkg-query -W -f='${db:Status-Status}' quilloro 2>/dev/null) == installed ]]; then
+        echo "SKIP: a quilloro package is installed already; this test would replace and remove it"
+        exit 77
+    fi
+}

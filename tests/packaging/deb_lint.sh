@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from the build tree and holds it to the archive's
 # standard without installing it: lintian reports no error and no warning, and
-# the packaged executable is hardened (hardening-check: PIE, stack protector,
+# the packaged executables are hardened (hardening-check: PIE, stack protector,
 # FORTIFY_SOURCE, RELRO and immediate binding).
 # Usage: deb_lint.sh <build-dir>
 set -euo pipefail
@@ -22,11 +22,13 @@ grep -Eq '^[EW]: ' <<<"$findings" && fail "lintian reports errors or warnings"
 
 mkdir "$out/root"
 dpkg-deb -x "$deb" "$out/root"
-report=$(hardening-check "$out/root/usr/lib/quilloro/quilloro" || true)
-echo "$report"
-for feature in 'Position Independent Executable' 'Stack protected' 'Fortify Source functions' \
-               'Read-only relocations' 'Immediate binding'; do
-    grep -q "^ $feature: yes" <<<"$report" || fail "hardening-check: $feature is not yes"
+for program in quilloro quilloro-registra; do
+    report=$(hardening-check "$out/root/usr/lib/quilloro/$program" || true)
+    echo "$report"
+    for feature in 'Position Independent Executable' 'Stack protected' 'Fortify Source functions' \
+                   'Read-only relocations' 'Immediate binding'; do
+        grep -q "^ $feature: yes" <<<"$report" || fail "hardening-check: $program: $feature is not yes"
+    done
 done
 
 ((failures == 0)) && echo "package lint and hardening OK"

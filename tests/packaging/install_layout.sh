@@ -13,20 +13,26 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 cmake --install "$build" --prefix "$root/usr" >/dev/null
 
-link=$root/usr/bin/quilloro
-exe=$root/usr/lib/quilloro/quilloro
-if [[ ! -L $link ]]; then
-    fail "bin/quilloro is not a symbolic link"
-elif [[ $(readlink "$link") != ../lib/quilloro/quilloro ]]; then
-    fail "bin/quilloro points to '$(readlink "$link")', not the relative ../lib/quilloro/quilloro"
-elif [[ $(readlink -f "$link") != "$(readlink -f "$exe")" ]]; then
-    fail "bin/quilloro resolves to '$(readlink -f "$link")'"
-fi
-if [[ ! -f $exe || ! -x $exe ]]; then
-    fail "lib/quilloro/quilloro is not an executable file"
-elif [[ $(head -c 4 "$exe" | od -An -c | tr -d ' ') != '177ELF' ]]; then
-    fail "lib/quilloro/quilloro is not an ELF executable"
-fi
+# The child's program and the recorder for grown-ups, both beside IMG.
+for program in quilloro quilloro-registra; do
+    link=$root/usr/bin/$program
+    exe=$root/usr/lib/quilloro/$program
+    if [[ ! -L $link ]]; then
+        fail "bin/$program is not a symbolic link"
+    elif [[ $(readlink "$link") != ../lib/quilloro/$program ]]; then
+        fail "bin/$program points to '$(readlink "$link")', not the relative ../lib/quilloro/$program"
+    elif [[ $(readlink -f "$link") != "$(readlink -f "$exe")" ]]; then
+        fail "bin/$program resolves to '$(readlink -f "$link")'"
+    fi
+    if [[ ! -f $exe || ! -x $exe ]]; then
+        fail "lib/quilloro/$program is not an executable file"
+    elif [[ $(head -c 4 "$exe" | od -An -c | tr -d ' ') != '177ELF' ]]; then
+        fail "lib/quilloro/$program is not an ELF executable"
+    fi
+done
+for page in man1/quilloro-registra.1.gz it/man1/quilloro-registra.1.gz; do
+    [[ -s $root/usr/share/man/$page ]] || fail "no manual page $page"
+done
 
 # Exactly the 72 files the program opens, none empty: key + .wav / key + .jpg for 0-9, a-z.
 img=$root/usr/lib/quilloro/IMG

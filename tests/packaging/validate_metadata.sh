@@ -21,13 +21,21 @@ appstreamcli validate --no-net --explain "$metainfo" || fail "appstreamcli rejec
 # validate-tree also checks that the launchable desktop entry is installed.
 appstreamcli validate-tree --no-net "$root" || fail "appstreamcli rejects the installed tree"
 
-key() { sed -n "s/^$1=//p" "$desktop"; }
-exec_cmd=$(key Exec)
-[[ -e $root/usr/bin/${exec_cmd%% *} ]] || fail "Exec=$exec_cmd is not an installed command"
-icon=$(key Icon)
+# The child's program and the recorder for grown-ups, each with its entry.
+recorder_desktop=$root/usr/share/applications/$id.Registra.desktop
+desktop-file-validate "$recorder_desktop" || fail "desktop-file-validate rejects $id.Registra.desktop"
 shopt -s nullglob
-icons=("$root"/usr/share/icons/hicolor/*/apps/"$icon".png)
-((${#icons[@]})) || fail "Icon=$icon names no installed hicolor icon"
+for entry in "$desktop" "$recorder_desktop"; do
+    key() { sed -n "s/^$1=//p" "$entry"; }
+    exec_cmd=$(key Exec)
+    [[ -e $root/usr/bin/${exec_cmd%% *} ]] || fail "$(basename "$entry"): Exec=$exec_cmd is not an installed command"
+    icon=$(key Icon)
+    icons=("$root"/usr/share/icons/hicolor/*/apps/"$icon".png)
+    ((${#icons[@]})) || fail "$(basename "$entry"): Icon=$icon names no installed hicolor icon"
+    [[ $(key Categories) == *Education\;* ]] || fail "$(basename "$entry") is not in the Education menu"
+done
+[[ $(sed -n 's/^Name=//p' "$recorder_desktop") == "Quilloro: voci e figure" ]] ||
+    fail "the recorder's menu entry is not named \"Quilloro: voci e figure\""
 
 ((failures == 0)) && echo "desktop entry and metainfo OK"
 exit $((failures > 0))

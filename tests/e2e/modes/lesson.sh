@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The lesson as a child has it: the window, a letter with its picture and its
-# recording, ten presses of one key, a key that is not a letter, Escape.
+# recording, the program idle, ten presses of one key, a key that is not a
+# letter, Escape.
 # Runs on a copy of the program beside a test IMG of short tones, unless the
 # installed mode asks for the program's own media.
 
@@ -17,6 +18,22 @@ check "no picture before a key" test "$(window_mean "$win" 50 50 20 $((top + 310
 
 check "a plays its recording" press_heard a
 check "a shows its picture" picture_shown
+
+# Idle, once its recording has played and the stream is corked, the window's
+# thread sleeps: no caret blinking in the hidden key box, no timer. Each of
+# its wake-ups ends in a voluntary context switch; a blinking caret alone
+# makes ten in five seconds. (The sound thread may still hear from the
+# server now and then; what it costs is the benchmark's idle figure.)
+check "after its recording, the stream is corked" wait_for "$wait_seconds" quiet_stream
+# woken: "THREAD WAKE-UPS" a line for each of the program's threads, by id.
+woken() {
+    for task in /proc/"$app"/task/*; do echo "${task##*/} $(awk '/^voluntary_ctxt_switches:/ { print $2 }' "$task/status")"; done | sort
+}
+before=$(woken)
+sleep 5
+woke=$(join <(echo "$before") <(woken) | awk -v main="$app" '{ n[$1 == main] += $3 - $2 } END { print n[1] + 0, n[0] + 0 }')
+check "idle for five seconds, the window's thread woke ${woke% *} times (at most 2; the others ${woke#* })" \
+    test "${woke% *}" -le 2
 
 if [ -z "${own_media:-}" ]; then
     # Each press is recorded on its own, after the previous tone has ended,

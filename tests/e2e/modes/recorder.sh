@@ -1,0 +1,310 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The recorder for grown-ups on the real programs: a take recorded from the
+# default source (a null sink's monitor, "mic", into which a 440 Hz tone
+# with silence around it is played), kept into the family's folder and
+# checked (mono 16-bit at 22050 Hz, the tone at its pitch, the voice within
+# 30 ms of the start, at most 200 ms after it, the pack's level); the child's
+# program then plays it, the pack's file untouched, and "back to the
+# original" brings the pack's back. Then what goes wrong, each on the real
+# program, which stays open: no microphone, a silent take, the source
+# removed mid-take, a folder that cannot be written, an unreadable picture;
+# and a phone's photo turned upright. The take once more on PipeWire, asked
+# for by name (exits 77 where PipeWire is not installed).
+#
+#   e2e.sh PROGRAM recorder RECORDER [SCENARIO...]   (every scenario when none is named)
+
+recorder=$(readlink -f "${mode_args[0]}")
+scenarios=("${mode_args[@]:1}")
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(take faults picture english)
+export XDG_DATA_HOME="$session_dir/data" XDG_DATA_DIRS="$session_dir/none"
+own="$XDG_DATA_HOME/quilloro/IMG"
+pack="$(dirname "$program")/IMG"
+log="$session_dir/recorder.err"
+: >"$log"
+
+# The "microphone": a second null sink whose monitor is the default source.
+pactl load-module module-null-sink sink_name=mic >/dev/null
+pactl set-default-source mic.monitor
+pactl set-default-sink e2e
+sox -n -r 22050 -c 1 -b 16 "$session_dir/voice.wav" synth 0.4 sine 0 vol 0 : synth 1 sine 440 vol 0.3 : \
+    synth 0.6 sine 0 vol 0
+sox -n -r 22050 -c 1 -b 16 "$session_dir/hum.wav" synth 1.5 sine 440 vol 0.005
+
+start_recorder() {
+    "$recorder" 2>>"$log" &
+    rec=$!
+    session_pids+=($rec)
+    rwin=$(window_named 'voci e figure') || { echo "FAIL: the recorder's window never appeared"; cat "$log"; exit 1; }
+    xdotool windowfocus --sync "$rwin"
+}
+recorder_running() { kill -0 "$rec" 2>/dev/null; }
+# said TEXT: the recorder said it (its sentences go to standard error too).
+said() { wait_for "$wait_seconds" grep -qF -- "$1" "$log"; }
+# rkey KEY...: keys typed into the recorder's window.
+rkey() { xdotool windowfocus --sync "$rwin" key "$@"; }
+capturing() { [ -n "$(pactl list short source-outputs)" ]; }
+# Between takes the recorder keeps neither a capture stream nor its thread.
+capture_thread() { cat /proc/"$rec"/task/*/comm 2>/dev/null | grep -q '^quilloro-captur'; }
+not_capturing() { ! capturing && ! capture_thread; }
+
+# record SOUND_FILE: Space, the file played into the microphone, Space.
+record() {
+    : >"$log"
+    rkey space
+    said "Sto registrando" && wait_for "$wait_seconds" capturing || return 1
+    paplay -d mic "$1"
+    rkey space
+}
+
+# take_figures FILE: "peak_dB onset_ms tail_ms voiced_rms_dB seconds" of a
+# 16-bit mono WAV at 22050 Hz; loud is at least 0.3 of the peak, the voiced
+# level is over the 20 ms frames within 30 dB of the loudest.
+take_figures() {
+    tail -c +45 "$1" | od -An -v -t d2 -w2 | awk -v rate=22050 '
+        { x[n++] = $1; a = $1 < 0 ? -$1 : $1; if (a > peak) peak = a }
+        END {
+            for (i = 0; i < n; i++) { a = x[i] < 0 ? -x[i] : x[i]; if (a >= 0.3 * peak) { if (first == "") first = i; last = i } }
+            f = 441
+            for (s = 0; s + f <= n; s += f) {
+                sum = 0; for (i = s; i < s + f; i++) sum += x[i] * x[i]
+                r[k++] = sqrt(sum / f); if (r[k - 1] > m) m = r[k - 1]
+            }
+            sum = 0; c = 0
+            for (j = 0; j < k; j++) if (r[j] >= m * 10 ^ (-30 / 20)) { sum += r[j] ^ 2; c++ }
+            printf "%.2f %.1f %.1f %.2f %.3f\n", 20 * log(peak / 32768) / log(10), first * 1000 / rate,
+                   (n - 1 - last) * 1000 / rate, 20 * log(sqrt(sum / c) / 32768) / log(10), n / rate
+        }'
+}
+# pitch FILE [raw]: sox's rough frequency of a WAV, or of a recording made by record_start.
+pitch() {
+    if [ "${2:-}" = raw ]; then sox -t raw -r 22050 -e signed -b 16 -c 1 "$1" -n stat 2>&1
+    else sox "$1" -n stat 2>&1; fi | awk '/Rough/ { print $3 }'
+}
+between() { awk -v x="$1" -v a="$2" -v b="$3" 'BEGIN { exit !(x >= a && x <= b) }'; }
+
+# child_hears_b: the child's program, started on the session's folders,
+# plays b; sets heard_pitch to the pitch heard.
+child_hears_b() {
+    start_program "$program"
+    heard_pitch=0
+    press_heard b && heard_pitch=$(pitch "$session_dir/press.raw" raw)
+    quit_program
+}
+
+scenario_take() {
+    local pack_sum figures
+    pack_sum=$(md5sum <"$pack/b.wav")
+    start_recorder
+    check "the window's title says voci e figure" test -n "$rwin"
+    rkey b
+    check "typing b selects it, with its word" said "b, come balena"
+    check "no capture stream before recording" not_capturing
+    rkey space
+    check "recording: a capture stream and its thread" eval 'wait_for "$wait_seconds" capturing && capture_thread'
+    rkey Escape
+    check "Escape throws it away: neither is left" eval 'said "Registrazione interrotta" && wait_for "$wait_seconds" not_capturing'
+    record_start "$session_dir/heard.raw"
+    check "Space records, Space stops: the take is offered" eval 'record "$session_dir/voice.wav" && said "Ecco la registrazione di b"'
+    check "the take is played back to the grown-up" wait_for "$wait_seconds" heard_in "$session_dir/heard.raw"
+    record_stop
+    check "the capture stream is closed once stopped" wait_for "$wait_seconds" not_capturing
+    rkey Return
+    check "Return keeps it" said "Fatto: ora b dice la tua voce"
+    check "kept in the family's folder" test -f "$own/b.wav"
+    check "mono 16-bit at 22050 Hz" eval '[ "$(soxi -c "$own/b.wav") $(soxi -b "$own/b.wav") $(soxi -r "$own/b.wav")" = "1 16 22050" ]'
+    check "the tone at its pitch ($(pitch "$own/b.wav") Hz)" between "$(pitch "$own/b.wav")" 430 450
+    read -r peak onset tail level seconds < <(take_figures "$own/b.wav")
+    echo "take: peak $peak dBFS, voice from $onset ms, $tail ms after it, voiced RMS $level dBFS, $seconds s," \
+        "$(stat -c %s "$own/b.wav") bytes"
+    check "the voice within 30 ms of the start ($onset ms)" between "$onset" 0 30
+    check "at most 200 ms after the voice ($tail ms)" between "$tail" 0 200
+    check "the voice's level within 1 dB of the pack's -18.2 dBFS ($level)" between "$level" -19.2 -17.2
+    check "peak at most -1 dBFS ($peak)" between "$peak" -100 -1
+    check "the pack's b.wav untouched" eval '[ "$(md5sum <"$pack/b.wav")" = "$pack_sum" ]'
+
+    child_hears_b
+    check "the child's program plays the family's b ($heard_pitch Hz)" between "$heard_pitch" 430 450
+
+    : >"$log"
+    rkey alt+v
+    check "Voce originale asks first" answer_box "Tornare all'originale"
+    check "and goes back to the pack's voice" said "di nuovo la voce originale"
+    check "the family's b.wav is gone" test ! -e "$own/b.wav"
+    child_hears_b
+    check "the child's program plays the pack's b again ($heard_pitch Hz)" eval '! between "$heard_pitch" 400 480 && above "$heard_pitch" 0'
+    check "the pack's b.wav still untouched" eval '[ "$(md5sum <"$pack/b.wav")" = "$pack_sum" ]'
+    check "the recorder is still open" recorder_running
+    kill "$rec"; wait "$rec" 2>/dev/null || true
+}
+
+# The session's sound server as scenario_take found it: the output "e2e",
+# the microphone "mic". FAULTY=1: without any device at all.
+restart_sound() {
+    stop_sound
+    if [ -n "${1:-}" ]; then
+        start_sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
+            -L module-native-protocol-unix
+        return
+    fi
+    start_sound
+    mic_module=$(pactl load-module module-null-sink sink_name=mic)
+    pactl set-default-source mic.monitor
+    pactl set-default-sink e2e
+}
+
+scenario_faults() {
+    local old_sum message
+    restart_sound
+    mkdir -p "$own"
+    cp "$session_dir/voice.wav" "$own/b.wav"
+    old_sum=$(md5sum <"$own/b.wav")
+    start_recorder
+    rkey b
+    said "b, come balena"
+
+    stop_sound
+    : >"$log"
+    rkey space
+    check "no sound server: Nessun microfono trovato, and what to check" said "Nessun microfono trovato: il sistema audio"
+    restart_sound faulty
+    : >"$log"
+    rkey space
+    check "no microphone: Nessun microfono trovato, and what to check" said "Nessun microfono trovato. Controlla che sia collegato"
+    restart_sound
+
+    check "a take with no voice" eval 'record "$session_dir/hum.wav" && said "non si sente nessuna voce"'
+    check "is not kept" eval '[ "$(md5sum <"$own/b.wav")" = "$old_sum" ]'
+    check "and the capture stream is closed" wait_for "$wait_seconds" not_capturing
+
+    : >"$log"
+    rkey space
+    said "Sto registrando" && wait_for "$wait_seconds" capturing
+    paplay -d mic "$session_dir/voice.wav" 2>/dev/null &
+    local player=$!
+    sleep 0.5
+    pactl unload-module "$mic_module"
+    wait "$player" 2>/dev/null || true
+    check "the microphone unplugged mid-take: said so" said "Il microfono si è scollegato (o è cambiato) durante la registrazione"
+    check "the previous file is kept" eval '[ "$(md5sum <"$own/b.wav")" = "$old_sum" ]'
+    restart_sound
+
+    # A folder that cannot be written: read-only, or (for root, who writes
+    # anywhere) a file where the folder should be.
+    rm -rf "$XDG_DATA_HOME/quilloro"
+    mkdir -p "$XDG_DATA_HOME"
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "not a folder" >"$XDG_DATA_HOME/quilloro"
+        blocked="$own"
+    else
+        mkdir -p "$own" && chmod 555 "$own"
+        blocked="$own"
+    fi
+    record "$session_dir/voice.wav" && said "Ecco la registrazione di b"
+    : >"$log"
+    rkey Return
+    check "a folder that cannot be written is named" said "Non riesco a scrivere nella cartella $blocked"
+    check "and nothing is there" test ! -f "$own/b.wav"
+    if [ "$(id -u)" -eq 0 ]; then rm -f "$XDG_DATA_HOME/quilloro"; else chmod 755 "$own"; fi
+    : >"$log"
+    rkey Return
+    check "the take waited: kept once the folder can be written" said "Fatto: ora b dice la tua voce"
+    check "the capture stream stayed closed" not_capturing
+    check "the recorder is still open" recorder_running
+    kill "$rec"; wait "$rec" 2>/dev/null || true
+}
+
+# choose_picture PATH: Ctrl+O, the path typed into Qt's file dialog, Return.
+choose_picture() {
+    : >"$log"
+    rkey ctrl+o
+    local dialog
+    dialog=$(window_named 'Scegli una figura per b') || return 1
+    xdotool windowfocus --sync "$dialog" type --delay 5 "$1"
+    xdotool key Return
+    wait_for "$wait_seconds" no_window_named 'Scegli una figura per b'
+}
+
+scenario_picture() {
+    local pack_sum
+    pack_sum=$(md5sum <"$pack/b.jpg")
+    rm -rf "$XDG_DATA_HOME/quilloro"
+    start_recorder
+    rkey b
+    said "b, come balena"
+
+    echo "not a picture" >"$session_dir/broken.jpg"
+    choose_picture "$session_dir/broken.jpg"
+    check "a picture that cannot be read is named" said "Non riesco a leggere la figura $session_dir/broken.jpg"
+
+    # A phone's photo: 4000 x 3000, the top half red, stored on its side
+    # with EXIF orientation 6 (turn right to see it upright): an APP1
+    # segment holding a one-entry TIFF directory, put in after SOI.
+    convert -size 4000x1500 xc:red -size 4000x1500 xc:blue -append "$session_dir/sensor.jpg"
+    { head -c 2 "$session_dir/sensor.jpg"
+      printf '\xff\xe1\x00\x22Exif\x00\x00MM\x00\x2a\x00\x00\x00\x08\x00\x01\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00'
+      tail -c +3 "$session_dir/sensor.jpg"; } >"$session_dir/photo.jpg"
+    choose_picture "$session_dir/photo.jpg"
+    check "the photo is shown before it is kept" said "Ecco la figura per b"
+    check "nothing kept yet" test ! -e "$own/b.jpg"
+    : >"$log"
+    rkey Return
+    check "Return keeps it" said "Fatto: ora b mostra la tua figura"
+    local size
+    size=$(identify -format '%wx%h' "$own/b.jpg" 2>/dev/null)
+    check "saved as JPEG within 500 x 250 ($size)" test "$size" = 187x250
+    check "upright: the red half on the right" eval \
+        '[ "$(convert "$own/b.jpg" -crop 40x40+140+105 +repage -format "%[fx:mean.r>0.8 && mean.b<0.2]" info:)" = 1 ]'
+    check "the pack's b.jpg untouched" eval '[ "$(md5sum <"$pack/b.jpg")" = "$pack_sum" ]'
+
+    : >"$log"
+    rkey alt+g
+    answer_box "Tornare all'originale"
+    check "Figura originale goes back to the pack's picture" said "di nuovo la figura originale"
+    check "the family's b.jpg is gone" test ! -e "$own/b.jpg"
+    check "the recorder is still open" recorder_running
+    kill "$rec"; wait "$rec" 2>/dev/null || true
+}
+
+# The take again, through PipeWire's PulseAudio service, where installed.
+scenario_pipewire() {
+    if ! command -v pipewire-pulse >/dev/null; then
+        echo "PipeWire is not installed (packages pipewire, pipewire-pulse, wireplumber): skipped"
+        exit 77
+    fi
+    stop_sound
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
+    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/sound.log" 2>&1 &
+    session_pids+=($!)
+    wait_for "$wait_seconds" test -S "$session_dir/bus"
+    pipewire >>"$session_dir/sound.log" 2>&1 &
+    session_pids+=($!)
+    wait_for "$wait_seconds" test -S "$XDG_RUNTIME_DIR/pipewire-0"
+    wireplumber >>"$session_dir/sound.log" 2>&1 &
+    session_pids+=($!)
+    start_sound pipewire-pulse
+    local sink
+    for sink in e2e mic; do
+        pactl load-module module-null-sink "sink_name=$sink" >/dev/null
+        wait_for "$wait_seconds" eval "pactl list short sinks | grep -qw $sink"
+    done
+    pactl set-default-sink e2e
+    pactl set-default-source mic.monitor
+    rm -rf "$XDG_DATA_HOME/quilloro"
+    scenario_take
+}
+
+# Italian by default (the session's locale is C); English by an English locale.
+scenario_english() {
+    : >"$log"
+    LANG=en_GB.UTF-8 start_recorder
+    check "English by the locale: the title" eval "window_named '^Quilloro: voci e figure \(voices and pictures\)$' >/dev/null"
+    check "and the sentences" said "Choose a key: click its picture"
+    rkey 7
+    check "typing 7 selects it, with its Italian word" said "7, as in sette"
+    kill "$rec"; wait "$rec" 2>/dev/null || true
+}
+
+for scenario in "${scenarios[@]}"; do
+    echo "--- $scenario"
+    "scenario_$scenario"
+done
