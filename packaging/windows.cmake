@@ -27,8 +27,15 @@ foreach(dll IN ITEMS libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
         find_file(QUILLORO_${dll} ${dll} PATH_SUFFIXES bin lib REQUIRED)
         set(path ${QUILLORO_${dll}})
     endif()
-    list(APPEND QUILLORO_RUNTIME_DLLS ${path})
+    # Shipped without their symbols (libstdc++ alone would be 24 MB).
+    set(stripped ${CMAKE_CURRENT_BINARY_DIR}/runtime/${dll})
+    add_custom_command(OUTPUT ${stripped}
+                       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/runtime
+                       COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${stripped} ${path}
+                       DEPENDS ${path} VERBATIM)
+    list(APPEND QUILLORO_RUNTIME_DLLS ${stripped})
 endforeach()
+add_custom_target(quilloro_runtime_dlls ALL DEPENDS ${QUILLORO_RUNTIME_DLLS})
 install(FILES ${QUILLORO_RUNTIME_DLLS} DESTINATION .)
 
 set(CPACK_GENERATOR NSIS ZIP)
