@@ -62,8 +62,13 @@ QString startupFailure(const QString &fatal)
     }
     if (!missing.isEmpty()) {
         // Debian's name for the one plugin a desktop may ask for that is packaged apart.
-        const QString remedy = missing == QLatin1String("wayland") ? QStringLiteral("install qt6-wayland")
-                                                                   : QStringLiteral("unset QT_QPA_PLATFORM");
+        QString remedy = missing == QLatin1String("wayland") ? QStringLiteral("install qt6-wayland")
+                                                             : QStringLiteral("unset QT_QPA_PLATFORM");
+#ifdef Q_OS_WIN
+        // The Windows plugin comes with the program, in its platforms folder.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            remedy = QStringLiteral("reinstall Quilloro");
+#endif
         return QStringLiteral("quilloro: manca il modulo di Qt per lo schermo \"%1\" (Qt platform plugin \"%1\" "
                               "not found; %2)\n")
             .arg(missing, remedy);

@@ -102,6 +102,22 @@ xdotool key z
 check "a damaged picture opens its box" answer_box 'Immagine non disponibile'
 quit_program
 
+echo "--- the zip's folder without its platform plugin"
+# Qt shows a box of its own first when the program has no console; then the
+# program says why in one line (on standard error here, where Wine gives it
+# one; in a box of its own where there is none) and ends with status 1.
+broken="$session_dir/broken"
+cp -r "$portable" "$broken"
+rm -r "$broken/platforms"
+wine "$broken/quilloro.exe" 2>"$session_dir/broken.err" &
+broken_pid=$!
+check "no platform plugin: Qt's box" answer_box quilloro
+wait_exit "$broken_pid"
+check "no platform plugin: status 1 (got $exit_status)" test "$exit_status" = 1
+grep -v '^ALSA\|wine32\|multiarch\|dpkg --add-architecture\|apt-get install wine32' "$session_dir/broken.err" >"$session_dir/broken.line" || true
+check "no platform plugin: one line naming it ($(head -c 150 "$session_dir/broken.line"))" \
+    eval '[ "$(wc -l <"$session_dir/broken.line")" -eq 1 ] && grep -q "plugin \"windows\" not found; reinstall Quilloro" "$session_dir/broken.line"'
+
 echo "--- no sound server at start"
 stop_sound
 start_program wine "$portable/quilloro.exe"
