@@ -42,6 +42,8 @@ black_ground() { above 0.5 "$(client_shot -colorspace gray -threshold 10% -forma
 cyan_on_black() {
     client_shot -format '%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]' | awk '{ exit !($1 < 0.01 && $2 > 0.05 && $3 > 0.05) }'
 }
+# The program's stream on the sound server, as Wine names it.
+our_stream() { pactl list sink-inputs 2>/dev/null | grep -q 'application.name = "quilloro.exe"'; }
 # key_shown KEY: pressed, the window shows it, and the program runs on.
 key_shown() {
     local before
@@ -90,6 +92,7 @@ record_start "$session_dir/playing.raw"
 xdotool key l
 check "the zip's program plays a recording" wait_for 10 heard_in "$session_dir/playing.raw"
 record_stop
+check "while it plays, the program has a stream on the sound server" our_stream
 before=$(window_sum)
 xdotool key s
 wait_for "$wait_seconds" window_changed "$before" || true
@@ -98,6 +101,7 @@ sleep 0.5
 record_stop
 check "a new key cuts the recording still playing ($(loud_seconds "$session_dir/after-cut.raw") s of it after)" \
     eval '! above "$(loud_seconds "$session_dir/after-cut.raw")" 0.05'
+check "quiet after playing: the program holds no stream" wait_for "$wait_seconds" eval '! our_stream'
 xdotool key z
 check "a damaged picture opens its box" answer_box 'Immagine non disponibile'
 quit_program
