@@ -65,7 +65,10 @@ std::shared_ptr<const Clip> readClip(SNDFILE *file, const SF_INFO &info)
 // given a C runtime descriptor instead, it closes the handle under it, and
 // given a name, it keeps the name in a fixed-size buffer and fails on a long
 // program folder.
-HANDLE handleOf(void *user) { return *static_cast<HANDLE *>(user); }
+HANDLE handleOf(void *user)
+{
+    return *static_cast<HANDLE *>(user);
+}
 
 sf_count_t fileLength(void *user)
 {
@@ -94,9 +97,15 @@ sf_count_t readFile(void *buffer, sf_count_t count, void *user)
     return total;
 }
 
-sf_count_t writeNothing(const void *, sf_count_t, void *) { return 0; }
+sf_count_t writeNothing(const void *, sf_count_t, void *)
+{
+    return 0;
+}
 
-sf_count_t tellFile(void *user) { return seekFile(0, SEEK_CUR, user); }
+sf_count_t tellFile(void *user)
+{
+    return seekFile(0, SEEK_CUR, user);
+}
 
 } // namespace
 
@@ -110,7 +119,8 @@ std::shared_ptr<const Clip> decodeClip(const QString &path)
     // Decoding runs on the window's thread: only files on a disk (not a
     // device such as CON or NUL, nor a pipe) of a reasonable size are read.
     LARGE_INTEGER size{};
-    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &size) || size.QuadPart > MaxRecordingFileBytes) {
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &size)
+        || size.QuadPart > MaxRecordingFileBytes) {
         CloseHandle(handle);
         return nullptr;
     }

@@ -28,7 +28,7 @@ void convertFrames(const Clip &clip, const MixFormat &format, std::int64_t posit
             const std::int64_t after = std::min(before + 1, last);
             const float weight = float(scaled % format.rate) / float(format.rate);
             level = (clip.samples[std::size_t(before)] * (1 - weight) + clip.samples[std::size_t(after)] * weight)
-                  / 32768.0f;
+                / 32768.0f;
         }
         for (int channel = 0; channel < format.channels; ++channel) {
             switch (format.sample) {
@@ -43,8 +43,8 @@ void convertFrames(const Clip &clip, const MixFormat &format, std::int64_t posit
                 break;
             }
             case MixFormat::Sample::Int32: {
-                const auto value = std::int32_t(std::clamp(std::llrint(double(level) * 2147483648.0),
-                                                           -2147483648LL, 2147483647LL));
+                const auto value =
+                    std::int32_t(std::clamp(std::llrint(double(level) * 2147483648.0), -2147483648LL, 2147483647LL));
                 std::memcpy(bytes, &value, 4);
                 bytes += 4;
                 break;

@@ -14,10 +14,7 @@ struct MixFormat {
     int channels = 0;
     Sample sample = Sample::Float32;
 
-    std::size_t bytesPerFrame() const
-    {
-        return std::size_t(channels) * (sample == Sample::Int16 ? 2 : 4);
-    }
+    std::size_t bytesPerFrame() const { return std::size_t(channels) * (sample == Sample::Int16 ? 2 : 4); }
 };
 
 // How many frames a clip lasts once converted to the rate `rate`.

@@ -27,8 +27,7 @@ constexpr REFERENCE_TIME BufferDuration = 40 * 10000;
 constexpr DWORD StalledMs = 2000;
 
 // Owns one reference to a COM object.
-template<typename T>
-class ComRef
+template<typename T> class ComRef
 {
 public:
     ComRef() = default;
@@ -104,7 +103,7 @@ struct SoundPlayer::Private {
     std::mutex mutex;
     std::shared_ptr<const Clip> request;
     bool quit = false;
-    HANDLE wake = nullptr;     // set when there is a request, or on quit
+    HANDLE wake = nullptr;      // set when there is a request, or on quit
     HANDLE wantsData = nullptr; // set by the device when it wants more sound
     std::thread thread;
 
@@ -146,11 +145,10 @@ bool SoundPlayer::Private::open()
     }
     const std::optional<MixFormat> known = mixFormatOf(*mix);
     const bool ready = known
-                    && SUCCEEDED(client->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_EVENTCALLBACK,
-                                                    BufferDuration, 0, mix, nullptr))
-                    && SUCCEEDED(client->SetEventHandle(wantsData))
-                    && SUCCEEDED(client->GetBufferSize(&bufferFrames))
-                    && SUCCEEDED(client->GetService(__uuidof(IAudioRenderClient), renderer.putVoid()));
+        && SUCCEEDED(client->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_EVENTCALLBACK, BufferDuration, 0,
+                                        mix, nullptr))
+        && SUCCEEDED(client->SetEventHandle(wantsData)) && SUCCEEDED(client->GetBufferSize(&bufferFrames))
+        && SUCCEEDED(client->GetService(__uuidof(IAudioRenderClient), renderer.putVoid()));
     CoTaskMemFree(mix);
     if (!ready) {
         release();
@@ -196,7 +194,8 @@ bool SoundPlayer::Private::feed()
             release();
         return true;
     }
-    const auto frames = UINT32(std::min<std::int64_t>(bufferFrames - std::min(queued, bufferFrames), length - position));
+    const auto frames =
+        UINT32(std::min<std::int64_t>(bufferFrames - std::min(queued, bufferFrames), length - position));
     if (frames == 0)
         return true;
     BYTE *data = nullptr;

@@ -9,6 +9,7 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+
 #include <psapi.h>
 #else
 #include <sys/resource.h>
