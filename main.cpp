@@ -11,6 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
 // A message Qt gave while the application was being set up, kept whole so
@@ -36,7 +40,7 @@ QString pluginNamed(const QString &message)
 // The one line that says why the window cannot open, from what Qt said
 // before it gave up: no display to connect to, or a platform plugin that is
 // missing or does not load.
-QByteArray startupFailure(const QString &fatal)
+QString startupFailure(const QString &fatal)
 {
     QString missing, unloadable, other;
     for (const StartupMessage &message : std::as_const(startupMessages)) {
@@ -47,7 +51,7 @@ QByteArray startupFailure(const QString &fatal)
                 QStringLiteral("quilloro: nessuno schermo disponibile (no display available: %1").arg(text.trimmed());
             if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
                 line += QLatin1String("; is DISPLAY or WAYLAND_DISPLAY set?");
-            return (line + QLatin1String(")\n")).toLocal8Bit();
+            return line + QLatin1String(")\n");
         }
         if (text.startsWith(QLatin1String("Could not find the Qt platform plugin")))
             missing = pluginNamed(text);
@@ -58,22 +62,40 @@ QByteArray startupFailure(const QString &fatal)
     }
     if (!missing.isEmpty()) {
         // Debian's name for the one plugin a desktop may ask for that is packaged apart.
-        const QString remedy = missing == QLatin1String("wayland") ? QStringLiteral("install qt6-wayland")
-                                                                   : QStringLiteral("unset QT_QPA_PLATFORM");
+        QString remedy = missing == QLatin1String("wayland") ? QStringLiteral("install qt6-wayland")
+                                                             : QStringLiteral("unset QT_QPA_PLATFORM");
+#ifdef Q_OS_WIN
+        // The Windows plugin comes with the program, in its platforms folder.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            remedy = QStringLiteral("reinstall Quilloro");
+#endif
         return QStringLiteral("quilloro: manca il modulo di Qt per lo schermo \"%1\" (Qt platform plugin \"%1\" "
                               "not found; %2)\n")
-            .arg(missing, remedy)
-            .toLocal8Bit();
+            .arg(missing, remedy);
     }
     if (!unloadable.isEmpty()) {
         return QStringLiteral("quilloro: il modulo di Qt per lo schermo \"%1\" non si carica (Qt platform plugin "
                               "\"%1\" could not be loaded%2)\n")
-            .arg(unloadable, other.isEmpty() ? QString() : QLatin1String(": ") + other)
-            .toLocal8Bit();
+            .arg(unloadable, other.isEmpty() ? QString() : QLatin1String(": ") + other);
     }
     return QStringLiteral("quilloro: impossibile aprire la finestra (cannot start: %1)\n")
-        .arg(fatal.section(u'\n', 0, 0).trimmed())
-        .toLocal8Bit();
+        .arg(fatal.section(u'\n', 0, 0).trimmed());
+}
+
+// Says why the program cannot start: on standard error, or, on Windows, in a
+// message box when there is nowhere for it to go (started from a shortcut or
+// the Explorer, a GUI program has no console).
+void reportStartupFailure(const QString &line)
+{
+#ifdef Q_OS_WIN
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    if (!error || error == INVALID_HANDLE_VALUE || GetFileType(error) == FILE_TYPE_UNKNOWN) {
+        const QString text = line.trimmed();
+        MessageBoxW(nullptr, reinterpret_cast<const wchar_t *>(text.utf16()), L"Quilloro", MB_OK | MB_ICONERROR);
+        return;
+    }
+#endif
+    std::fputs(line.toLocal8Bit().constData(), stderr);
 }
 
 // While the application starts, a missing display or platform plugin makes
@@ -84,7 +106,7 @@ QByteArray startupFailure(const QString &fatal)
 void startupMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (type == QtFatalMsg) {
-        std::fputs(startupFailure(message).constData(), stderr);
+        reportStartupFailure(startupFailure(message));
         std::_Exit(1);
     }
     startupMessages << StartupMessage{type, context.category, context.file, context.function, context.line, message};

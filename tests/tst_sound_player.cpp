@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "mix_format.h"
 #include "sound_player.h"
 #include "wav_fixtures.h"
 
@@ -6,13 +7,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
 #include <sndfile.h>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <future>
 #include <numbers>
 
@@ -28,6 +34,8 @@ private slots:
     void levels_data();
     void levels();
     void refusedUnread();
+    void convert_data();
+    void convert();
     void cacheIsBoundedInBytes();
 
 private:
@@ -135,8 +143,18 @@ void TestSoundPlayer::levels_data()
     QTest::newRow("32-bit float extensible, as ffmpeg writes") << 0 << 1 << 44100 << false;
     QTest::newRow("64-bit float") << (SF_FORMAT_WAV | SF_FORMAT_DOUBLE) << 1 << 22050 << false;
     QTest::newRow("64-bit float extensible, 96000 Hz") << (SF_FORMAT_WAVEX | SF_FORMAT_DOUBLE) << 1 << 96000 << true;
-    // Another format under the .wav name, which libsndfile knows by its content.
-    QTest::newRow("FLAC named .wav") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 1 << 44100 << false;
+    // Another format under the .wav name, which libsndfile knows by its
+    // content (when built with FLAC: the Windows build has WAV alone).
+    int majorFormats = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &majorFormats, sizeof majorFormats);
+    bool haveFlac = false;
+    for (int i = 0; i < majorFormats; ++i) {
+        SF_FORMAT_INFO format{i, nullptr, nullptr};
+        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &format, sizeof format);
+        haveFlac = haveFlac || format.format == SF_FORMAT_FLAC;
+    }
+    if (haveFlac)
+        QTest::newRow("FLAC named .wav") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 1 << 44100 << false;
 }
 
 void TestSoundPlayer::levels()
@@ -179,6 +197,15 @@ void TestSoundPlayer::refusedUnread()
 {
     // A pipe would block the window's thread for ever on the first read; a
     // file of many megabytes would hold it for seconds. Neither is a recording.
+#ifdef Q_OS_WIN
+    // A pipe that nobody ever writes to, named as media can be named.
+    const QString pipe = QStringLiteral("\\\\.\\pipe\\quilloro-test-%1").arg(GetCurrentProcessId());
+    const HANDLE server = CreateNamedPipeW(reinterpret_cast<const wchar_t *>(pipe.utf16()), PIPE_ACCESS_OUTBOUND,
+                                           PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr);
+    QVERIFY(server != INVALID_HANDLE_VALUE);
+    QVERIFY(!decodeClip(pipe));
+    CloseHandle(server);
+#else
     const QString pipe = m_dir.filePath(QStringLiteral("pipe.wav"));
     const QByteArray pipeName = QFile::encodeName(pipe);
     QCOMPARE(::mkfifo(pipeName.constData(), 0600), 0);
@@ -197,6 +224,7 @@ void TestSoundPlayer::refusedUnread()
         QFAIL("decodeClip blocked for 10 s opening or reading a pipe");
     }
     QVERIFY(refused.get());
+#endif
 
     // A sound header, then zeros up to just over the bound: without the
     // bound it decodes to thirty seconds of silence.
@@ -207,6 +235,70 @@ void TestSoundPlayer::refusedUnread()
     QVERIFY(file.resize(MaxRecordingFileBytes + 1));
     file.close();
     QVERIFY(!decodeClip(huge));
+}
+
+void TestSoundPlayer::convert_data()
+{
+    // A clip of four samples at 8000 Hz, converted to what a device mixes in.
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<MixFormat::Sample>("sample");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QList<int>>("levels"); // per frame, in 16-bit steps
+    QTest::addColumn<int>("length");
+
+    using S = MixFormat::Sample;
+    QTest::newRow("same rate, float, mono") << 8000 << 1 << S::Float32 << 0 << QList{0, 1000, -2000, 3000} << 4;
+    QTest::newRow("twice the rate, 16-bit stereo")
+        << 16000 << 2 << S::Int16 << 0 << QList{0, 500, 1000, -500, -2000, 500, 3000, 3000} << 8;
+    QTest::newRow("half the rate, 32-bit, 6 channels") << 4000 << 6 << S::Int32 << 0 << QList{0, -2000} << 2;
+    QTest::newRow("from the middle, silence past the end")
+        << 8000 << 2 << S::Float32 << 2 << QList{-2000, 3000, 0, 0} << 4;
+    QTest::newRow("44100 Hz, partly past the end")
+        << 44100 << 1 << S::Float32 << 20 << QList{3000, 3000, 3000, 0} << 23;
+}
+
+void TestSoundPlayer::convert()
+{
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(MixFormat::Sample, sample);
+    QFETCH(int, position);
+    QFETCH(QList<int>, levels);
+    QFETCH(int, length);
+
+    const Clip clip{8000, {0, 1000, -2000, 3000}};
+    const MixFormat format{rate, channels, sample};
+    QCOMPARE(convertedLength(clip, rate), length);
+    // A byte past the frames asked for must stay as it was.
+    QByteArray out(qsizetype(format.bytesPerFrame() * size_t(levels.size()) + 1), char(0x5A));
+    convertFrames(clip, format, position, int(levels.size()), out.data());
+    QCOMPARE(out.back(), char(0x5A));
+
+    const char *at = out.constData();
+    for (int frame = 0; frame < levels.size(); ++frame) {
+        for (int channel = 0; channel < channels; ++channel) {
+            double level = 0;
+            if (sample == MixFormat::Sample::Float32) {
+                float value;
+                std::memcpy(&value, at, 4);
+                level = value * 32768.0;
+                at += 4;
+            } else if (sample == MixFormat::Sample::Int16) {
+                std::int16_t value;
+                std::memcpy(&value, at, 2);
+                level = value;
+                at += 2;
+            } else {
+                std::int32_t value;
+                std::memcpy(&value, at, 4);
+                level = value / 65536.0;
+                at += 4;
+            }
+            QVERIFY2(std::abs(level - levels[frame]) < 0.01,
+                     qPrintable(QStringLiteral("frame %1, channel %2: %3").arg(frame).arg(channel).arg(level)));
+        }
+    }
 }
 
 void TestSoundPlayer::cacheIsBoundedInBytes()

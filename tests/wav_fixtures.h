@@ -7,7 +7,13 @@
 #include <QFile>
 #include <QtEndian>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+#include <psapi.h>
+#else
 #include <sys/resource.h>
+#endif
 
 #include <initializer_list>
 
@@ -76,9 +82,15 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
 
 inline long peakMemoryKB()
 {
+#ifdef Q_OS_WIN
+    PROCESS_MEMORY_COUNTERS counters{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return long(counters.PeakWorkingSetSize / 1024);
+#else
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+#endif
 }
 
 } // namespace TestSupport

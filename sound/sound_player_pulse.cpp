@@ -1,80 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "clip_cache.h"
 #include "sound_player.h"
 
-#include <QCache>
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
-
 #include <pulse/pulseaudio.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-std::shared_ptr<const Clip> decodeClip(const QString &path)
-{
-    // Opened here and handed over as a descriptor: libsndfile keeps file
-    // names in a fixed-size buffer and fails on a long program folder.
-    // Not blocking, so that a pipe put in the media folder cannot hang the window.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return nullptr;
-    // Decoding runs on the window's thread: only ordinary files of a
-    // reasonable size are read at all.
-    struct stat status = {};
-    if (::fstat(fd, &status) < 0 || !S_ISREG(status.st_mode) || status.st_size > MaxRecordingFileBytes) {
-        ::close(fd);
-        return nullptr;
-    }
-    SF_INFO info{};
-    // On failure too, libsndfile has closed the descriptor it was given.
-    SNDFILE *file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
-    if (!file)
-        return nullptr;
-
-    auto clip = std::make_shared<Clip>();
-    const bool sane = info.channels > 0 && info.channels <= 64 && info.samplerate >= 1000 && info.samplerate <= 384000;
-    if (sane) {
-        clip->sampleRate = info.samplerate;
-        const sf_count_t maxFrames =
-            std::min(sf_count_t(info.samplerate) * MaxClipSeconds, sf_count_t(MaxDecodedSamples / info.channels));
-        // Trust the header's length only as an upper bound: a damaged file
-        // may claim far more than it holds, so read in blocks until the data ends.
-        clip->samples.reserve(size_t(std::clamp<sf_count_t>(info.frames, 0, maxFrames)));
-        // Read as floats, which libsndfile scales to -1..1 from every integer
-        // width and passes through as they are from floating-point files.
-        // (Read as integers, floating-point samples come out unscaled: a
-        // recording from an audio editor would play as near silence.)
-        constexpr sf_count_t BlockFrames = 4096;
-        std::vector<float> block(size_t(BlockFrames * info.channels));
-        while (sf_count_t(clip->samples.size()) < maxFrames) {
-            const sf_count_t wanted = std::min(BlockFrames, maxFrames - sf_count_t(clip->samples.size()));
-            const sf_count_t got = sf_readf_float(file, block.data(), wanted);
-            if (got <= 0)
-                break;
-            for (sf_count_t frame = 0; frame < got; ++frame) {
-                float sum = 0;
-                for (int channel = 0; channel < info.channels; ++channel)
-                    sum += block[size_t(frame * info.channels + channel)];
-                float level = sum / float(info.channels);
-                // Floating-point files may hold values past full scale, or
-                // none at all (NaN) where they are damaged.
-                level = std::isfinite(level) ? std::clamp(level, -1.0f, 1.0f) : 0.0f;
-                clip->samples.push_back(std::int16_t(std::lrint(level * 32767.0f)));
-            }
-        }
-    }
-    sf_close(file);
-
-    if (clip->samples.empty())
-        return nullptr;
-    return clip;
-}
 
 namespace {
 
@@ -86,21 +17,12 @@ constexpr pa_usec_t TargetLatencyUsec = 20 * 1000;
 // played when it is ready; a setup that takes longer than this (a server
 // that is stuck) would only play it when the child has long moved on.
 constexpr auto PendingLifetime = std::chrono::seconds(5);
-// Decoded recordings kept, counted in bytes of samples: the pack's 36 take
-// about 5 MB, and a family's own longer recordings must not grow it without end.
-constexpr qsizetype CacheBytes = 32 * 1024 * 1024;
-
-struct CacheEntry {
-    qint64 size = -1;
-    QDateTime modified;
-    std::shared_ptr<const Clip> clip; // nullptr: the file cannot be played
-};
 
 } // namespace
 
 struct SoundPlayer::Private {
     // Decoded recordings, only touched by the caller's thread.
-    QCache<QString, CacheEntry> cache{CacheBytes};
+    ClipCache cache;
 
     // Everything below belongs to the PulseAudio thread and is only touched
     // with the main loop's lock held, or after the thread has stopped.
@@ -115,8 +37,6 @@ struct SoundPlayer::Private {
     pa_operation *drain = nullptr;
     std::shared_ptr<const Clip> pending;
     std::chrono::steady_clock::time_point pendingSince;
-
-    std::shared_ptr<const Clip> clipFor(const QString &path);
 
     void connect();
     void dropContext();
@@ -134,24 +54,6 @@ struct SoundPlayer::Private {
     static void streamWantsData(pa_stream *stream, size_t bytes, void *self);
     static void drained(pa_stream *stream, int success, void *self);
 };
-
-std::shared_ptr<const Clip> SoundPlayer::Private::clipFor(const QString &path)
-{
-    // A recording replaced while the program runs is read again: the cache
-    // entry is only good for the file's size and time it was read at.
-    const QFileInfo fileInfo(path);
-    const qint64 size = fileInfo.exists() ? fileInfo.size() : -1;
-    const QDateTime modified = fileInfo.exists() ? fileInfo.lastModified() : QDateTime();
-    if (const CacheEntry *entry = cache.object(path); entry && entry->size == size && entry->modified == modified)
-        return entry->clip;
-
-    auto clip = size >= 0 ? decodeClip(path) : nullptr;
-    // A decoded clip is never empty; a file that cannot be played costs one.
-    // A single recording larger than the whole cache is played, not kept.
-    const qsizetype cost = clip ? qsizetype(clip->samples.size() * sizeof(std::int16_t)) : 1;
-    cache.insert(path, new CacheEntry{size, modified, clip}, cost);
-    return clip;
-}
 
 void SoundPlayer::Private::connect()
 {
@@ -380,7 +282,7 @@ void SoundPlayer::play(const QString &path)
 {
     if (!d->loop)
         return;
-    auto clip = d->clipFor(path);
+    auto clip = d->cache.clipFor(path);
     if (!clip)
         return;
 
