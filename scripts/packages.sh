@@ -14,7 +14,7 @@ test_packages=(xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudi
 
 # The fuzz run's toolchain: clang and its runtimes with libFuzzer (Debian 12
 # and 13 name them so). Optional: without them the fuzz run is skipped.
-fuzz_packages=(clang libclang-rt-dev)
+fuzz_packages=(clang libclang-rt-dev llvm)
 
 install_missing() {
     local missing=() package
