@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recorder_window.h"
-#include "key_words.h"
+#include "keys.h"
 #include "media_files.h"
+#include "media_lookup.h"
+#include "picture_reader.h"
 #include "take_processing.h"
 
 #include <QCloseEvent>
@@ -30,22 +32,25 @@ constexpr int GridColumns = 9;
 constexpr QSize TileIcon{96, 48};
 constexpr QSize LargePicture{400, 200};
 
-QString wordOf(const QString &key)
+// The picture file as the child's program would show it, fitted into box,
+// or a null image.
+QImage readQuietly(const QString &path, QSize box)
 {
-    for (const KeyWord &entry : KeyWords) {
-        if (key == QLatin1String(entry.key))
-            return QString::fromUtf8(reinterpret_cast<const char *>(entry.word));
-    }
-    return {};
+    return KeyMedia::readPicture(path, nullptr, box);
 }
 
-// The picture file as the child's program would show it, or a null image.
-QImage readQuietly(const QString &path)
+// Why a file could not be written or removed, for the grown-up.
+QString folderError(const QString &folder, const QString &reason)
 {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    return reader.read();
+    return QCoreApplication::translate(
+               "MediaFiles",
+               "Non riesco a scrivere nella cartella %1 (%2). Controlla che esista e che tu possa scriverci; "
+               "la registrazione o la figura resta qui, pronta da tenere.")
+        .arg(QDir::toNativeSeparators(folder), reason);
 }
+
+// The size a chosen picture is brought within, as the pack's pictures are.
+constexpr QSize PictureBox{500, 250};
 
 } // namespace
 
@@ -60,8 +65,8 @@ RecorderWindow::RecorderWindow(Capture &capture, SoundOperations &sound, const Q
     createShortcuts();
     connect(&m_capture, &Capture::progress, this, &RecorderWindow::captureProgress);
     connect(&m_capture, &Capture::failed, this, &RecorderWindow::captureFailed);
-    for (const KeyWord &entry : KeyWords)
-        refreshKey(QString::fromLatin1(entry.key));
+    for (const KeyMedia::Key &entry : KeyMedia::Keys)
+        refreshKey(QString(QChar(entry.key)));
     setStatus(tr("Scegli un tasto: fai clic sulla sua figura, o scrivi la lettera o il numero."));
     updateControls();
 }
@@ -75,8 +80,8 @@ void RecorderWindow::createControls()
 {
     auto *grid = new QGridLayout;
     grid->setSpacing(4);
-    for (const KeyWord &entry : KeyWords) {
-        const QString key = QString::fromLatin1(entry.key);
+    for (const KeyMedia::Key &entry : KeyMedia::Keys) {
+        const QString key = QString(QChar(entry.key));
         auto *tile = new QToolButton;
         tile->setObjectName(QStringLiteral("key_") + key);
         tile->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -182,13 +187,13 @@ QString RecorderWindow::statusText() const
 
 QString RecorderWindow::ownPath(const QString &extension) const
 {
-    const QString folder = Lesson::userMediaFolder();
+    const QString folder = KeyMedia::userMediaFolder();
     return folder.isEmpty() ? QString() : folder + u'/' + m_key + extension;
 }
 
 QString RecorderWindow::childPath(const QString &key, const QString &extension) const
 {
-    return Lesson::findMediaFile(m_programFolder, key, extension);
+    return KeyMedia::findMediaFile(m_programFolder, key, extension);
 }
 
 void RecorderWindow::refreshKey(const QString &key)
@@ -198,7 +203,7 @@ void RecorderWindow::refreshKey(const QString &key)
     });
     if (it == m_keys.end())
         return;
-    const QString own = Lesson::userMediaFolder();
+    const QString own = KeyMedia::userMediaFolder();
     const bool ownVoice = !own.isEmpty() && QFileInfo::exists(own + u'/' + key + QStringLiteral(".wav"));
     const bool ownPicture = !own.isEmpty() && QFileInfo::exists(own + u'/' + key + QStringLiteral(".jpg"));
     QString mark = tr("originale");
@@ -210,7 +215,7 @@ void RecorderWindow::refreshKey(const QString &key)
         mark = tr("figura tua");
     QToolButton *tile = *it;
     tile->setText(key + u'\n' + mark);
-    const QImage picture = readQuietly(childPath(key, QStringLiteral(".jpg")));
+    const QImage picture = readQuietly(childPath(key, QStringLiteral(".jpg")), TileIcon);
     tile->setIcon(picture.isNull()
                       ? QIcon()
                       : QPixmap::fromImage(picture.scaled(TileIcon, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
@@ -223,19 +228,20 @@ void RecorderWindow::refreshKey(const QString &key)
 void RecorderWindow::showSelected()
 {
     m_bigKey->setText(m_key);
-    m_word->setText(wordOf(m_key));
+    m_word->setText(KeyMedia::wordOf(m_key));
     if (m_key.isEmpty()) {
         m_pictureBox->clear();
         m_origin->clear();
         return;
     }
-    const QString own = Lesson::userMediaFolder();
+    const QString own = KeyMedia::userMediaFolder();
     const bool ownVoice = !own.isEmpty() && QFileInfo::exists(ownPath(QStringLiteral(".wav")));
     const bool ownPicture = !own.isEmpty() && QFileInfo::exists(ownPath(QStringLiteral(".jpg")));
     m_origin->setText(tr("Voce: %1\nFigura: %2")
                           .arg(ownVoice ? tr("tua") : tr("originale"), ownPicture ? tr("tua") : tr("originale")));
-    const QImage picture =
-        m_state == State::PictureWaiting ? m_picture : readQuietly(childPath(m_key, QStringLiteral(".jpg")));
+    const QImage picture = m_state == State::PictureWaiting
+        ? m_picture
+        : readQuietly(childPath(m_key, QStringLiteral(".jpg")), LargePicture);
     if (picture.isNull()) {
         m_pictureBox->setText(
             tr("La figura %1 non si legge.").arg(QDir::toNativeSeparators(childPath(m_key, QStringLiteral(".jpg")))));
@@ -306,7 +312,7 @@ void RecorderWindow::selectKey(const QString &key)
         tile->setChecked(tile->objectName() == QStringLiteral("key_") + key);
     showSelected();
     setStatus(tr("%1, come %2. Premi Spazio per registrare la tua voce, Ctrl+O per scegliere una figura.")
-                  .arg(key, wordOf(key)));
+                  .arg(key, KeyMedia::wordOf(key)));
     updateControls();
 }
 
@@ -376,7 +382,7 @@ void RecorderWindow::stopRecording()
     m_takePreview = m_previewDir.filePath(QStringLiteral("take-%1.wav").arg(++m_previews));
     QString error;
     if (m_previewDir.isValid()
-        && MediaFiles::saveAtomically(m_takePreview, MediaFiles::wavBytes(m_take, Take::SampleRate), error))
+        && KeyMedia::saveAtomically(m_takePreview, KeyMedia::wavBytes(m_take, Take::SampleRate), error))
         m_sound.suona(m_takePreview);
     setStatus(tr("Ecco la registrazione di %1 (%2 secondi). Premi Invio per tenerla, Spazio per riprovare, Esc per "
                  "buttarla via.")
@@ -422,11 +428,11 @@ void RecorderWindow::keep()
         setStatus(tr("Non so dove tenere i tuoi file: la cartella personale (HOME) non è impostata."), true);
         return;
     }
-    const QByteArray bytes = m_state == State::TakeWaiting ? MediaFiles::wavBytes(m_take, Take::SampleRate)
-                                                           : MediaFiles::jpegBytes(m_picture);
+    const QByteArray bytes =
+        m_state == State::TakeWaiting ? KeyMedia::wavBytes(m_take, Take::SampleRate) : KeyMedia::jpegBytes(m_picture);
     QString error;
-    if (!MediaFiles::saveAtomically(path, bytes, error)) {
-        setStatus(error, true);
+    if (!KeyMedia::saveAtomically(path, bytes, error)) {
+        setStatus(folderError(QFileInfo(path).absolutePath(), error), true);
         return;
     }
     const bool voice = m_state == State::TakeWaiting;
@@ -511,13 +517,15 @@ void RecorderWindow::choosePicture()
                                                       nullptr, QFileDialog::DontUseNativeDialog);
     if (path.isEmpty())
         return;
-    QString error;
-    const QImage image = MediaFiles::readPicture(path, error);
+    QImageReader::ImageReaderError error = QImageReader::UnknownError;
+    const QImage image = KeyMedia::readChosenPicture(path, &error, PictureBox);
     if (image.isNull()) {
-        setStatus(error, true);
+        setStatus(tr("Non riesco a leggere la figura %1 (%2). Scegli una foto o un disegno in JPEG o PNG.")
+                      .arg(QDir::toNativeSeparators(path), KeyMedia::pictureProblem(path, error)),
+                  true);
         return;
     }
-    m_picture = MediaFiles::fitPicture(image);
+    m_picture = KeyMedia::fitPicture(image, PictureBox);
     m_state = State::PictureWaiting;
     showSelected();
     updateControls();
@@ -555,8 +563,10 @@ void RecorderWindow::backToOriginal(const QString &extension)
         != QMessageBox::Yes)
         return;
     QString error;
-    if (!MediaFiles::removeOwnFile(path, error)) {
-        setStatus(error, true);
+    if (!KeyMedia::removeFile(path, error)) {
+        setStatus(tr("Non riesco a togliere %1 dalla cartella %2 (%3). Controlla che tu possa scriverci.")
+                      .arg(QFileInfo(path).fileName(), QDir::toNativeSeparators(QFileInfo(path).absolutePath()), error),
+                  true);
         return;
     }
     refreshKey(m_key);
@@ -567,7 +577,7 @@ void RecorderWindow::backToOriginal(const QString &extension)
 void RecorderWindow::keyPressEvent(QKeyEvent *event)
 {
     const QString text = event->text();
-    if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && Lesson::isRecognizedKey(text)) {
+    if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && KeyMedia::isRecognizedKey(text)) {
         selectKey(text);
         return;
     }

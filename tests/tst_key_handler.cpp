@@ -44,9 +44,6 @@ private slots:
     void callSequence();
     void recognition_data();
     void recognition();
-    void lookup_data();
-    void lookup();
-    void lookupFollowsTheFolders();
 
 private:
     QTemporaryDir m_root;
@@ -150,105 +147,6 @@ void TestKeyHandler::recognition()
     QCOMPARE(answered, !recognized);
     // Whatever the key, the label shows exactly its character.
     QCOMPARE(window.calls.at(3), u"caption "_s + QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1));
-}
-
-// Each row puts files named after the key into some of the four folders
-// (user, the two shared ones, the pack) and says where the key's recording
-// and picture must come from; "-" puts a damaged (empty) file there.
-void TestKeyHandler::lookup_data()
-{
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("wavFrom");
-    QTest::addColumn<QString>("jpgFrom");
-
-    QTest::newRow("pack only") << QStringList{"pack/r.wav", "pack/r.jpg"} << "pack" << "pack";
-    QTest::newRow("user's voice, pack's picture")
-        << QStringList{"user/r.wav", "pack/r.wav", "pack/r.jpg"} << "user" << "pack";
-    QTest::newRow("user first of all") << QStringList{"user/r.jpg", "school/r.jpg", "shared/r.jpg", "pack/r.jpg"}
-                                       << "pack" << "user";
-    QTest::newRow("school's before the pack")
-        << QStringList{"shared/r.wav", "pack/r.wav", "pack/r.jpg"} << "shared" << "pack";
-    QTest::newRow("first shared folder before the second")
-        << QStringList{"school/r.wav", "shared/r.wav"} << "school" << "pack";
-    QTest::newRow("damaged user file still wins") << QStringList{"-user/r.jpg", "pack/r.jpg"} << "pack" << "user";
-    QTest::newRow("another key's file is not this one's") << QStringList{"user/s.wav", "user/R.jpg"} << "pack"
-                                                          << "pack";
-    QTest::newRow("nothing anywhere: the pack's path") << QStringList{} << "pack" << "pack";
-}
-
-void TestKeyHandler::lookup()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QString, wavFrom);
-    QFETCH(QString, jpgFrom);
-
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    const QString base = root.path();
-    const QMap<QString, QString> folders{{u"user"_s, base + u"/home/quilloro/IMG"_s},
-                                         {u"school"_s, base + u"/school/quilloro/IMG"_s},
-                                         {u"shared"_s, base + u"/shared/quilloro/IMG"_s},
-                                         {u"pack"_s, base + u"/program/IMG"_s}};
-    for (const QString &folder : folders)
-        QVERIFY(QDir().mkpath(folder));
-    for (QString file : std::as_const(files)) {
-        const bool damaged = file.startsWith(u'-');
-        if (damaged)
-            file.remove(0, 1);
-        QFile out(folders.value(file.section(u'/', 0, 0)) + u'/' + file.section(u'/', 1));
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        if (!damaged)
-            out.write("some media");
-    }
-    qputenv("XDG_DATA_HOME", (base + u"/home"_s).toLocal8Bit());
-    qputenv("XDG_DATA_DIRS", (base + u"/school:relative/ignored:"_s + base + u"/shared"_s).toLocal8Bit());
-
-    FakeWindow window;
-    window.folder = base + u"/program"_s;
-    Text1_KeyPress('r', window, window);
-    qputenv("XDG_DATA_HOME", m_root.filePath(u"none"_s).toLocal8Bit());
-    qputenv("XDG_DATA_DIRS", m_root.filePath(u"none"_s).toLocal8Bit());
-
-    QCOMPARE(window.calls.filter(u"suona "_s), QStringList{u"suona "_s + folders.value(wavFrom) + u"/r.wav"_s});
-    QCOMPARE(window.calls.filter(u"load "_s), QStringList{u"load "_s + folders.value(jpgFrom) + u"/r.jpg"_s});
-}
-
-// The folders as the environment gives them, and a file that comes and goes
-// while the program runs.
-void TestKeyHandler::lookupFollowsTheFolders()
-{
-    const QByteArray home = qgetenv("HOME");
-    const auto restore = qScopeGuard([&] {
-        qputenv("HOME", home);
-        qputenv("XDG_DATA_HOME", m_root.filePath(u"none"_s).toLocal8Bit());
-        qputenv("XDG_DATA_DIRS", m_root.filePath(u"none"_s).toLocal8Bit());
-    });
-
-    qputenv("HOME", "/home/anna");
-    qunsetenv("XDG_DATA_HOME");
-    qunsetenv("XDG_DATA_DIRS");
-    QCOMPARE(Lesson::mediaFolders(u"/opt/q"_s),
-             QStringList({"/home/anna/.local/share/quilloro/IMG", "/usr/local/share/quilloro/IMG",
-                          "/usr/share/quilloro/IMG", "/opt/q/IMG"}));
-    qputenv("XDG_DATA_HOME", "relative/data");
-    QCOMPARE(Lesson::userMediaFolder(), u"/home/anna/.local/share/quilloro/IMG"_s);
-    // No home at all: the pack and the shared folders, and no message.
-    qunsetenv("HOME");
-    qunsetenv("XDG_DATA_HOME");
-    QCOMPARE(Lesson::userMediaFolder(), QString());
-    QCOMPARE(Lesson::mediaFolders(u"/opt/q"_s).first(), u"/usr/local/share/quilloro/IMG"_s);
-
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    qputenv("XDG_DATA_HOME", root.path().toLocal8Bit());
-    QVERIFY(QDir().mkpath(root.filePath(u"quilloro/IMG"_s)));
-    QFile own(root.filePath(u"quilloro/IMG/k.wav"_s));
-    QCOMPARE(Lesson::findMediaFile(u"/opt/q"_s, u"k"_s, u".wav"), u"/opt/q/IMG/k.wav"_s);
-    QVERIFY(own.open(QIODevice::WriteOnly));
-    own.close();
-    QCOMPARE(Lesson::findMediaFile(u"/opt/q"_s, u"k"_s, u".wav"), own.fileName());
-    QVERIFY(own.remove());
-    QCOMPARE(Lesson::findMediaFile(u"/opt/q"_s, u"k"_s, u".wav"), u"/opt/q/IMG/k.wav"_s);
 }
 
 QTEST_APPLESS_MAIN(TestKeyHandler)

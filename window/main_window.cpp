@@ -51,27 +51,6 @@ protected:
     }
 };
 
-QString pictureErrorReason(const QString &path, QImageReader::ImageReaderError error)
-{
-    const QFileInfo file(path);
-    if (!file.exists())
-        return QStringLiteral("Il file non esiste.");
-    if (!file.isFile() || !file.isReadable())
-        return QStringLiteral("Il file non si può leggere.");
-    switch (error) {
-    case QImageReader::UnsupportedFormatError:
-        return QStringLiteral("Il file non contiene un'immagine riconosciuta.");
-    case QImageReader::InvalidDataError:
-        return QStringLiteral("L'immagine è danneggiata o troppo grande.");
-    case QImageReader::DeviceError:
-    case QImageReader::FileNotFoundError:
-        return QStringLiteral("Il file non si può leggere.");
-    case QImageReader::UnknownError:
-        break;
-    }
-    return QStringLiteral("Errore sconosciuto.");
-}
-
 } // namespace
 
 Form1::Form1(QWidget *parent)
@@ -243,9 +222,9 @@ void Form1::setPictureVisible(bool visible)
 bool Form1::loadPicture(const QString &path, QString &reason)
 {
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
-    const QImage image = readPicture(path, &error);
+    const QImage image = KeyMedia::readPicture(path, &error);
     if (image.isNull()) {
-        reason = pictureErrorReason(path, error);
+        reason = KeyMedia::pictureProblem(path, error);
         return false;
     }
     // The box takes the size of each picture, so the whole picture is seen.
