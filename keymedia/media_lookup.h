@@ -14,19 +14,23 @@ namespace KeyMedia {
 // system reads as one.
 QString mediaPath(const QString &programFolder, const QString &key, QStringView extension);
 
-// The user's own media folder, $XDG_DATA_HOME/quilloro/IMG (by default
-// ~/.local/share/quilloro/IMG): a family's own recordings and pictures go
-// there. Empty when neither variable gives an absolute folder.
+// The user's own media folder, where a family's own recordings and pictures
+// go: $XDG_DATA_HOME/quilloro/IMG (by default ~/.local/share/quilloro/IMG),
+// or on Windows %LOCALAPPDATA%\quilloro\IMG. Empty when there is none (no
+// absolute XDG_DATA_HOME or HOME).
 QString userMediaFolder();
+
+// The folders a school's administrator fills for every account: quilloro/IMG
+// under each folder of $XDG_DATA_DIRS (by default /usr/local/share and
+// /usr/share), or on Windows %PROGRAMDATA%\quilloro\IMG.
+QStringList sharedMediaFolders();
 
 // The family's own file for key + extension in userMediaFolder(), whether it
 // exists or not; empty when there is no such folder.
 QString ownFile(const QString &key, QStringView extension);
 
 // Where a key's files are looked for, most personal first: the user's own
-// folder, quilloro/IMG under each folder of $XDG_DATA_DIRS (by default
-// /usr/local/share:/usr/share, for a school's administrator), then the pack
-// in IMG beside the program.
+// folder, the shared ones, then the pack in IMG beside the program.
 QStringList mediaFolders(const QString &programFolder);
 
 // The file to use for key + extension: the first of mediaFolders() that holds
