@@ -9,6 +9,19 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/media/IMG/ DESTINATION IMG
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 install(FILES copyright DESTINATION . RENAME copyright.txt)
 
+# Liberation Sans, Arial's widths under the SIL Open Font License, for the
+# window's label where Windows has no Arial (the program loads it only then).
+find_path(QUILLORO_LIBERATION_DIR LiberationSans-Bold.ttf
+          PATHS /usr/share/fonts/truetype/liberation2 /usr/share/fonts/truetype/liberation NO_DEFAULT_PATH REQUIRED)
+install(FILES ${QUILLORO_LIBERATION_DIR}/LiberationSans-Regular.ttf ${QUILLORO_LIBERATION_DIR}/LiberationSans-Bold.ttf
+        DESTINATION fonts)
+foreach(doc IN ITEMS /usr/share/doc/fonts-liberation2/copyright /usr/share/doc/fonts-liberation/copyright)
+    if(EXISTS ${doc})
+        install(FILES ${doc} DESTINATION fonts RENAME LICENSE.txt)
+        break()
+    endif()
+endforeach()
+
 # Qt's libraries, and the plugins Qt loads from beside the executable: the
 # Windows platform, JPEG pictures, and the native look of the message boxes.
 install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets> DESTINATION .)

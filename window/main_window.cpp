@@ -3,7 +3,9 @@
 #include "picture_reader.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QImageReader>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -14,6 +16,8 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyleHints>
+
+#include <utility>
 
 namespace {
 
@@ -51,6 +55,28 @@ protected:
     }
 };
 
+// The label's face is Arial. Where the system has none (a Windows without
+// it, Wine), the Liberation Sans that ships in the fonts folder beside the
+// program takes its place: Arial's own widths, so the invitation wraps and a
+// key's character stands where they are meant to. Where nothing ships there
+// (every Linux build, whose fontconfig maps Arial itself), nothing is done
+// and the font database is not even read.
+void provideArial()
+{
+    static bool done = false;
+    if (std::exchange(done, true))
+        return;
+    const QDir fonts(QCoreApplication::applicationDirPath() + QLatin1String("/fonts"));
+    const QStringList files = fonts.entryList({QStringLiteral("LiberationSans-*.ttf")}, QDir::Files);
+    if (files.isEmpty() || QFontDatabase::hasFamily(QStringLiteral("Arial")))
+        return;
+    bool loaded = false;
+    for (const QString &file : files)
+        loaded |= QFontDatabase::addApplicationFont(fonts.filePath(file)) >= 0;
+    if (loaded)
+        QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+}
+
 } // namespace
 
 Form1::Form1(QWidget *parent)
@@ -61,6 +87,7 @@ Form1::Form1(QWidget *parent)
     // the tests', runs under it. The key box is never seen; a blinking caret
     // would only wake the program up twice a second for nothing.
     QGuiApplication::styleHints()->setCursorFlashTime(0);
+    provideArial();
 
     setWindowTitle(Title + QLatin1String(" - ") + Credit);
     createControls();
