@@ -32,7 +32,7 @@ install_missing() {
 # Only for scripts/test-on windows, which cross-builds Quilloro for Windows
 # (MinGW-w64, Qt's and libsndfile's sources through apt-get source, NSIS,
 # icotool for the program's icon, Liberation Sans under the SIL Open Font
-# License, which bookworm's fonts-liberation is not yet) and tests it under Wine, with the test
-# tools above (Xvfb, xdotool, PulseAudio, sox, ImageMagick).
+# License, which bookworm's fonts-liberation is not yet) and tests it under
+# Wine, with the test tools above (Xvfb, xdotool, PulseAudio, sox, ImageMagick).
 windows_packages=(cmake ninja-build pkg-config dpkg-dev qt6-base-dev-tools qt6-base-dev
                   g++-mingw-w64-x86-64-posix mingw-w64-tools nsis icoutils wine wine64 fonts-liberation2)
