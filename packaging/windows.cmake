@@ -75,7 +75,11 @@ set(CPACK_PACKAGE_FILE_NAME quilloro-${PROJECT_VERSION}-win64)
 # A 64-bit installer, into the 64-bit program folder, with an entry in the
 # Start menu and in the system's list of programs, and an uninstaller that
 # removes every file it installed.
-set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+# The family's own voices and pictures live in the user's profile, which the
+# uninstaller leaves alone; both say so.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode
+!define MUI_FINISHPAGE_TEXT \"Le vostre voci e figure andranno nella cartella %LOCALAPPDATA%\\quilloro\\IMG: nessuna installazione o disinstallazione la tocca.\"
+!define MUI_UNCONFIRMPAGE_TEXT_TOP \"Vengono tolti i programmi di Quilloro. Le vostre voci e figure, in %LOCALAPPDATA%\\quilloro\\IMG, restano dove sono.\"")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME Quilloro)
 set(CPACK_NSIS_DISPLAY_NAME Quilloro)

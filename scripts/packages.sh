@@ -2,11 +2,12 @@
 # The Debian 12 packages the project needs, and a function that installs the
 # missing ones. Sourced by scripts/run and scripts/test.
 
-# dpkg-dev and file: cpack -G DEB runs dpkg-shlibdeps, which needs file. git:
-# the upgrade test finds the previous release in the history (a fresh chroot
-# or container has no git of its own).
+# qt6-translations-l10n: Qt's own buttons and dialogs in Italian, as the
+# package recommends. dpkg-dev and file: cpack -G DEB runs dpkg-shlibdeps,
+# which needs file. git: the upgrade test finds the previous release in the
+# history (a fresh chroot or container has no git of its own).
 build_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
-                qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+                qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
                 libsndfile1-dev libpulse-dev fonts-liberation dpkg-dev file)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudio-utils
                desktop-file-utils appstream lintian devscripts valgrind
