@@ -31,6 +31,12 @@ if(TARGET Qt6::QWindowsVistaStylePlugin)
     install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
 endif()
 
+# Qt's own texts in Italian (its buttons and the file dialog), where the
+# programs look for them: the translations folder beside them.
+find_file(QUILLORO_QTBASE_IT qtbase_it.qm PATHS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_TRANSLATIONS}
+          PATH_SUFFIXES translations NO_DEFAULT_PATH REQUIRED)
+install(FILES ${QUILLORO_QTBASE_IT} DESTINATION translations)
+
 # The compiler's C++ runtime, as the compiler itself names it.
 set(QUILLORO_RUNTIME_DLLS)
 foreach(dll IN ITEMS libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)

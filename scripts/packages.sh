@@ -36,4 +36,4 @@ install_missing() {
 # License, which bookworm's fonts-liberation is not yet) and tests it under
 # Wine, with the test tools above (Xvfb, xdotool, PulseAudio, sox, ImageMagick).
 windows_packages=(cmake ninja-build pkg-config dpkg-dev qt6-base-dev-tools qt6-base-dev
-                  g++-mingw-w64-x86-64-posix mingw-w64-tools nsis icoutils wine wine64 fonts-liberation2)
+                  qt6-translations-l10n g++-mingw-w64-x86-64-posix mingw-w64-tools nsis icoutils wine wine64 fonts-liberation2)

@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds the Windows libraries Quilloro needs from Debian's own sources:
 # Qt (Core, Gui, Widgets, the Windows platform plugin, the JPEG image plugin,
-# the Windows styles, Test for the unit tests) and libsndfile (WAV only,
-# static). Each goes into a folder of the cache named after it and its
+# the Windows styles, Test for the unit tests, and Qt's own Italian texts in
+# its translations folder) and libsndfile (WAV only, static). Each goes into a folder of the cache named after it and its
 # version, which a later run reuses as it stands:
 #     $QUILLORO_WINDOWS_CACHE/qt-VERSION, .../libsndfile-VERSION
 # (the cache is /var/cache/quilloro/windows unless QUILLORO_WINDOWS_CACHE
@@ -136,6 +136,17 @@ if [[ ! -f $qt_prefix/.quilloro-built ]]; then
         { say "Qt failed; see $cache/qt-$qt_version.log"; tail -n 30 "$cache/qt-$qt_version.log" >&2; exit 1; }
     touch "$qt_prefix/.quilloro-built"
     rm -rf "$work"
+fi
+
+# Qt's buttons and dialogs in Italian ("Sì", "Annulla", the file dialog):
+# qtbase_it.qm as Debian builds it from its source of Qt's translations, the
+# same Qt version, in qt6-translations-l10n. (A .qm file is the same on every
+# platform; the source tarball itself is not on every mirror.)
+qm=/usr/share/qt6/translations/qtbase_it.qm
+if [[ ! -f $qt_prefix/translations/qtbase_it.qm ]]; then
+    [[ -f $qm ]] || { say "$qm is missing: install qt6-translations-l10n"; exit 1; }
+    mkdir -p "$qt_prefix/translations"
+    cp "$qm" "$qt_prefix/translations/"
 fi
 
 rmdir "$cache/work" 2>/dev/null || true
