@@ -12,7 +12,8 @@ install(FILES copyright DESTINATION . RENAME copyright.txt)
 # Liberation Sans, Arial's widths under the SIL Open Font License, for the
 # window's label where Windows has no Arial (the program loads it only then).
 find_path(QUILLORO_LIBERATION_DIR LiberationSans-Bold.ttf
-          PATHS /usr/share/fonts/truetype/liberation2 /usr/share/fonts/truetype/liberation NO_DEFAULT_PATH REQUIRED)
+          PATHS /usr/share/fonts/truetype/liberation2 /usr/share/fonts/truetype/liberation NO_DEFAULT_PATH
+          NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 install(FILES ${QUILLORO_LIBERATION_DIR}/LiberationSans-Regular.ttf ${QUILLORO_LIBERATION_DIR}/LiberationSans-Bold.ttf
         DESTINATION fonts)
 foreach(doc IN ITEMS /usr/share/doc/fonts-liberation2/copyright /usr/share/doc/fonts-liberation/copyright)
@@ -34,7 +35,7 @@ endif()
 # Qt's own texts in Italian (its buttons and the file dialog), where the
 # programs look for them: the translations folder beside them.
 find_file(QUILLORO_QTBASE_IT qtbase_it.qm PATHS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_TRANSLATIONS}
-          PATH_SUFFIXES translations NO_DEFAULT_PATH REQUIRED)
+          PATH_SUFFIXES translations NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 install(FILES ${QUILLORO_QTBASE_IT} DESTINATION translations)
 
 # The compiler's C++ runtime, as the compiler itself names it.
