@@ -42,6 +42,10 @@ black_ground() { above 0.5 "$(client_shot -colorspace gray -threshold 10% -forma
 cyan_on_black() {
     client_shot -format '%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]' | awk '{ exit !($1 < 0.01 && $2 > 0.05 && $3 > 0.05) }'
 }
+# No cyan in a strip of the client area (W H X Y): the invitation and a key's
+# character drawn whole in Arial's widths, neither cut at the label's right
+# edge nor pushed up under the menu bar (Wine has no Arial of its own).
+no_cyan_in() { ! above "$(client_shot -crop "$1x$2+$3+$4" +repage -format '%[fx:maxima.g]')" 0.5; }
 # The program's stream on the sound server, as Wine names it.
 our_stream() { pactl list sink-inputs 2>/dev/null | grep -q 'application.name = "quilloro.exe"'; }
 # key_shown KEY: pressed, the window shows it, and the program runs on.
@@ -67,11 +71,14 @@ echo "--- the installed program"
 start_program wine "$folder/quilloro.exe"
 check "the start screen: a black window" black_ground
 check "the start screen: the invitation in cyan" cyan_on_black
+check "the start screen: the invitation is not cut at the label's right edge" no_cyan_in 8 500 477 60
 check "the window has the program's icon" eval 'xprop -id "$win" _NET_WM_ICON | grep -q "="'
 check "a plays its recording" press_heard a
 check "a shows its picture" wait_for "$wait_seconds" picture_lit
 check "7 plays its recording" press_heard 7
 check "7 shows its picture" wait_for "$wait_seconds" picture_lit
+check "b plays its recording" press_heard b
+check "b: the character's top is below the menu bar" no_cyan_in 517 3 0 0
 xdotool key shift+a
 check "A opens the box for other keys, and Return closes it" \
     answer_box 'Fai attenzione, non hai premuto un tasto alfanumerico'
