@@ -43,4 +43,4 @@ signals:
 // maxSeconds; a second beyond that is kept at most, so that a take that is
 // never stopped cannot take the memory with it. Between takes it holds no
 // thread, connection or stream. Each platform's capture file makes it.
-std::unique_ptr<Capture> makeMicrophoneCapture(int sampleRate, int maxSeconds, QObject *parent = nullptr);
+std::unique_ptr<Capture> makeMicrophoneCapture(int sampleRate, int maxSeconds);

@@ -18,7 +18,7 @@ class PulseCapture : public Capture
     Q_OBJECT
 
 public:
-    PulseCapture(int sampleRate, int maxSeconds, QObject *parent);
+    PulseCapture(int sampleRate, int maxSeconds);
     ~PulseCapture() override;
 
     void start() override;
@@ -185,9 +185,8 @@ void PulseCapture::Private::readable(pa_stream *stream, size_t, void *self)
     d->post([capture = d->q, peakDb, frames] { emit capture->progress(peakDb, frames); });
 }
 
-PulseCapture::PulseCapture(int sampleRate, int maxSeconds, QObject *parent)
-    : Capture(parent)
-    , d(std::make_unique<Private>())
+PulseCapture::PulseCapture(int sampleRate, int maxSeconds)
+    : d(std::make_unique<Private>())
 {
     d->q = this;
     d->sampleRate = sampleRate;
@@ -224,9 +223,9 @@ std::vector<std::int16_t> PulseCapture::stop()
     return std::exchange(d->samples, {});
 }
 
-std::unique_ptr<Capture> makeMicrophoneCapture(int sampleRate, int maxSeconds, QObject *parent)
+std::unique_ptr<Capture> makeMicrophoneCapture(int sampleRate, int maxSeconds)
 {
-    return std::make_unique<PulseCapture>(sampleRate, maxSeconds, parent);
+    return std::make_unique<PulseCapture>(sampleRate, maxSeconds);
 }
 
 #include "capture_pulse.moc"
