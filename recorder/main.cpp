@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "pulse_capture.h"
+#include "capture.h"
 #include "recorder_window.h"
 #include "sound_player.h"
+#include "take_processing.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -43,9 +44,9 @@ int main(int argc, char *argv[])
         QCoreApplication::installTranslator(&qtTranslator);
     }
 
-    PulseCapture capture;
+    const std::unique_ptr<Capture> capture = makeMicrophoneCapture(Take::SampleRate, Take::MaxSeconds);
     PlayerSound sound;
-    RecorderWindow window(capture, sound, QCoreApplication::applicationDirPath());
+    RecorderWindow window(*capture, sound, QCoreApplication::applicationDirPath());
     window.show();
     return QApplication::exec();
 }

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "clip_cache.h"
+#include "pulse_session.h"
 #include "sound_player.h"
-
-#include <pulse/pulseaudio.h>
 
 #include <algorithm>
 #include <chrono>
@@ -57,16 +56,8 @@ struct SoundPlayer::Private {
 
 void SoundPlayer::Private::connect()
 {
-    pa_proplist *properties = pa_proplist_new();
-    pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Quilloro");
-    pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "io.github.quilloro.Quilloro");
-    context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop), "Quilloro", properties);
-    pa_proplist_free(properties);
-    if (!context)
-        return;
-    pa_context_set_state_callback(context, &Private::contextStateChanged, this);
-    // Never start a sound server of our own: without one, the lesson is silent.
-    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+    // No sound server is ever started for us: without one, the lesson is silent.
+    if (!PulseSession::connect(context, loop, "Quilloro", &Private::contextStateChanged, this))
         dropContext();
 }
 
@@ -74,13 +65,7 @@ void SoundPlayer::Private::dropContext()
 {
     dropStream();
     pending.reset();
-    // Out of the member first: disconnecting calls our callbacks again.
-    pa_context *old = std::exchange(context, nullptr);
-    if (!old)
-        return;
-    pa_context_set_state_callback(old, nullptr, nullptr);
-    pa_context_disconnect(old);
-    pa_context_unref(old);
+    PulseSession::disconnect(context);
 }
 
 void SoundPlayer::Private::createStream()
@@ -120,16 +105,7 @@ void SoundPlayer::Private::dropStream()
     writtenBytes = 0;
     streamReady = false;
     corked = true;
-    // Out of the member first: a stream that has failed keeps its callbacks
-    // however they are set, and disconnecting it calls them again.
-    pa_stream *old = std::exchange(stream, nullptr);
-    if (!old)
-        return;
-    pa_stream_set_state_callback(old, nullptr, nullptr);
-    pa_stream_set_write_callback(old, nullptr, nullptr);
-    if (PA_STREAM_IS_GOOD(pa_stream_get_state(old)))
-        pa_stream_disconnect(old);
-    pa_stream_unref(old);
+    PulseSession::disconnect(stream);
 }
 
 void SoundPlayer::Private::start(std::shared_ptr<const Clip> clip)
@@ -254,15 +230,9 @@ SoundPlayer::SoundPlayer()
 {
     // Connecting happens on the PulseAudio thread, so neither a slow nor an
     // absent sound server holds up the window.
-    d->loop = pa_threaded_mainloop_new();
+    d->loop = PulseSession::startLoop("quilloro-sound");
     if (!d->loop)
         return;
-    pa_threaded_mainloop_set_name(d->loop, "quilloro-sound");
-    if (pa_threaded_mainloop_start(d->loop) < 0) {
-        pa_threaded_mainloop_free(d->loop);
-        d->loop = nullptr;
-        return;
-    }
     pa_threaded_mainloop_lock(d->loop);
     d->connect();
     pa_threaded_mainloop_unlock(d->loop);
@@ -270,12 +240,7 @@ SoundPlayer::SoundPlayer()
 
 SoundPlayer::~SoundPlayer()
 {
-    if (!d->loop)
-        return;
-    // Stop the thread first: afterwards no callback can run while we tear down.
-    pa_threaded_mainloop_stop(d->loop);
-    d->dropContext();
-    pa_threaded_mainloop_free(d->loop);
+    PulseSession::endLoop(d->loop, [this] { d->dropContext(); });
 }
 
 void SoundPlayer::play(const QString &path)

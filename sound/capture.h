@@ -4,11 +4,13 @@
 #include <QObject>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // What the recorder needs of a microphone: start a take, report its level as
-// it goes, stop and hand over the samples (mono 16-bit at Take::SampleRate).
-// The window uses it through this class; tests give it a fake.
+// it goes, stop and hand over the samples (mono 16-bit at the rate the
+// capture was made for). The window uses it through this class; tests give
+// it a fake.
 class Capture : public QObject
 {
     Q_OBJECT
@@ -35,3 +37,10 @@ signals:
     // Reported once per take; the window still calls stop() to end it.
     void failed(Capture::Failure failure);
 };
+
+// The platform's capture from the default microphone (the one the desktop's
+// sound settings choose), recording mono at sampleRate for takes of up to
+// maxSeconds; a second beyond that is kept at most, so that a take that is
+// never stopped cannot take the memory with it. Between takes it holds no
+// thread, connection or stream. Each platform's capture file makes it.
+std::unique_ptr<Capture> makeMicrophoneCapture(int sampleRate, int maxSeconds);

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "pulse_capture.h"
-#include "take_processing.h"
-
-#include <pulse/pulseaudio.h>
+#include "capture.h"
+#include "pulse_session.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,14 +10,31 @@ namespace {
 
 // How often the level is reported while recording.
 constexpr pa_usec_t FragmentUsec = 50 * 1000;
-// Kept at most, a second beyond the longest take: a take that is never
-// stopped cannot take the memory with it.
-constexpr std::size_t MaxSamples = std::size_t(Take::SampleRate) * (Take::MaxSeconds + 1);
+
+// Records from the sound server's default source through libpulse, on a
+// threaded main loop of its own that exists only during a take.
+class PulseCapture : public Capture
+{
+    Q_OBJECT
+
+public:
+    PulseCapture(int sampleRate, int maxSeconds);
+    ~PulseCapture() override;
+
+    void start() override;
+    std::vector<std::int16_t> stop() override;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
 
 } // namespace
 
 struct PulseCapture::Private {
     PulseCapture *q = nullptr;
+    int sampleRate = 0;
+    std::size_t maxSamples = 0;
     // Everything below is touched on the libpulse thread with the loop's lock
     // held, or on the window's thread once that thread has stopped.
     pa_threaded_mainloop *loop = nullptr;
@@ -68,7 +83,7 @@ void PulseCapture::Private::report(Failure failure)
 
 void PulseCapture::Private::createStream()
 {
-    const pa_sample_spec format{PA_SAMPLE_S16NE, uint32_t(Take::SampleRate), 1};
+    const pa_sample_spec format{PA_SAMPLE_S16NE, uint32_t(sampleRate), 1};
     stream = pa_stream_new(context, "Quilloro: voci e figure", &format, nullptr);
     if (!stream) {
         report(Failure::NoMicrophone);
@@ -87,19 +102,8 @@ void PulseCapture::Private::createStream()
 
 void PulseCapture::Private::teardown()
 {
-    if (pa_stream *old = std::exchange(stream, nullptr)) {
-        pa_stream_set_state_callback(old, nullptr, nullptr);
-        pa_stream_set_read_callback(old, nullptr, nullptr);
-        pa_stream_set_moved_callback(old, nullptr, nullptr);
-        if (PA_STREAM_IS_GOOD(pa_stream_get_state(old)))
-            pa_stream_disconnect(old);
-        pa_stream_unref(old);
-    }
-    if (pa_context *old = std::exchange(context, nullptr)) {
-        pa_context_set_state_callback(old, nullptr, nullptr);
-        pa_context_disconnect(old);
-        pa_context_unref(old);
-    }
+    PulseSession::disconnect(stream);
+    PulseSession::disconnect(context);
     streamReady = false;
 }
 
@@ -163,7 +167,7 @@ void PulseCapture::Private::readable(pa_stream *stream, size_t, void *self)
         size_t bytes = 0;
         if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0)
             break;
-        const std::size_t count = std::min(bytes / sizeof(std::int16_t), MaxSamples - d->samples.size());
+        const std::size_t count = std::min(bytes / sizeof(std::int16_t), d->maxSamples - d->samples.size());
         if (data) {
             const auto *first = static_cast<const std::int16_t *>(data);
             d->samples.insert(d->samples.end(), first, first + count);
@@ -175,16 +179,18 @@ void PulseCapture::Private::readable(pa_stream *stream, size_t, void *self)
     int peak = 0;
     for (std::size_t i = before; i < d->samples.size(); ++i)
         peak = std::max(peak, std::abs(int(d->samples[i])));
-    const double peakDb = Take::decibels(peak / 32768.0);
+    // In dBFS: full scale is 0, silence minus infinity.
+    const double peakDb = peak > 0 ? 20.0 * std::log10(peak / 32768.0) : -HUGE_VAL;
     const auto frames = qint64(d->samples.size());
     d->post([capture = d->q, peakDb, frames] { emit capture->progress(peakDb, frames); });
 }
 
-PulseCapture::PulseCapture(QObject *parent)
-    : Capture(parent)
-    , d(std::make_unique<Private>())
+PulseCapture::PulseCapture(int sampleRate, int maxSeconds)
+    : d(std::make_unique<Private>())
 {
     d->q = this;
+    d->sampleRate = sampleRate;
+    d->maxSamples = std::size_t(sampleRate) * std::size_t(maxSeconds + 1);
 }
 
 PulseCapture::~PulseCapture()
@@ -197,41 +203,29 @@ void PulseCapture::start()
     stop();
     d->reported = false;
     d->samples.clear();
-    d->samples.reserve(MaxSamples);
-    d->loop = pa_threaded_mainloop_new();
-    if (d->loop)
-        pa_threaded_mainloop_set_name(d->loop, "quilloro-capture");
-    if (!d->loop || pa_threaded_mainloop_start(d->loop) < 0) {
-        if (d->loop)
-            pa_threaded_mainloop_free(std::exchange(d->loop, nullptr));
+    d->samples.reserve(d->maxSamples);
+    d->loop = PulseSession::startLoop("quilloro-capture");
+    if (!d->loop) {
         d->report(Failure::NoServer);
         return;
     }
     pa_threaded_mainloop_lock(d->loop);
-    pa_proplist *properties = pa_proplist_new();
-    pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Quilloro: voci e figure");
-    pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "io.github.quilloro.Quilloro");
-    d->context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(d->loop), "Quilloro", properties);
-    pa_proplist_free(properties);
-    if (d->context) {
-        pa_context_set_state_callback(d->context, &Private::contextStateChanged, d.get());
-        // A sound server is never started by us; without one there is nothing to record.
-        if (pa_context_connect(d->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-            d->report(Failure::NoServer);
-    } else {
+    // No sound server is ever started for us; without one there is nothing to record.
+    if (!PulseSession::connect(d->context, d->loop, "Quilloro: voci e figure", &Private::contextStateChanged, d.get()))
         d->report(Failure::NoServer);
-    }
     pa_threaded_mainloop_unlock(d->loop);
 }
 
 std::vector<std::int16_t> PulseCapture::stop()
 {
-    if (d->loop) {
-        // The thread first: afterwards no callback runs while we tear down.
-        pa_threaded_mainloop_stop(d->loop);
-        d->teardown();
-        pa_threaded_mainloop_free(std::exchange(d->loop, nullptr));
-    }
+    PulseSession::endLoop(d->loop, [this] { d->teardown(); });
     ++d->take;
     return std::exchange(d->samples, {});
 }
+
+std::unique_ptr<Capture> makeMicrophoneCapture(int sampleRate, int maxSeconds)
+{
+    return std::make_unique<PulseCapture>(sampleRate, maxSeconds);
+}
+
+#include "capture_pulse.moc"

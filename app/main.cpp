@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "main_window.h"
+#include "single_instance.h"
+#include "startup_report.h"
+
+#include <QApplication>
+#include <QLoggingCategory>
+
+int main(int argc, char *argv[])
+{
+    SingleInstance instance;
+    holdStartupMessages();
+    QApplication app(argc, argv);
+    passOnStartupMessages();
+    // A picture that cannot be read is reported to the user in a box that
+    // names the file; the image reader's own warnings would only repeat it.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*.warning=false"));
+    QApplication::setApplicationName(QStringLiteral("Quilloro"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quilloro.Quilloro"));
+
+    // Before the window and its sound: a start that hands over to the
+    // running program opens nothing and plays nothing.
+    if (instance.handedOver())
+        return 0;
+
+    Form1 window;
+    instance.setWindow(&window);
+    window.show();
+    return QApplication::exec();
+}
