@@ -117,16 +117,34 @@ else
     echo "dbus-test-tool is not installed (package dbus-tests): the unanswering owner is not tried"
 fi
 
-# --- No session bus, or one that has gone: each start its own window.
+# --- No session bus, or one that has gone: each start its own window. With
+# the variable unset, libdbus starts a bus of its own over X11 where dbus-x11
+# is installed (as on many desktops), and then the second start rightly finds
+# the first on it. That bus is stopped with the row.
+autolaunched() {
+    local pid
+    for pid in $(pgrep -f 'dbus-launch --autolaunch|dbus-daemon' 2>/dev/null); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "DISPLAY=$DISPLAY" && echo "$pid"
+    done
+}
 stop_bus
 for bus in unset dead; do
-    if [ "$bus" = unset ]; then unset DBUS_SESSION_BUS_ADDRESS; else export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"; fi
+    expected=2
+    if [ "$bus" = unset ]; then
+        unset DBUS_SESSION_BUS_ADDRESS
+        command -v dbus-launch >/dev/null && expected=1
+    else
+        export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
+    fi
     starts 2
-    check "no session bus ($bus): two starts, two windows" wait_for "$wait_seconds" eval '[ "$(windows)" -eq 2 ]'
-    check "no session bus ($bus): both still running" test "$(running "${started[@]}")" -eq 2
+    check "no session bus ($bus): two starts, $expected running" \
+        eval 'wait_for "$wait_seconds" eval "[ \$(windows) -eq $expected ]" &&
+              wait_for "$wait_seconds" eval "[ \$(running ${started[*]}) -eq $expected ]"'
+    check "no session bus ($bus): $expected window(s)" test "$(windows)" -eq "$expected"
     kill "${started[@]}" 2>/dev/null || true
     wait "${started[@]}" 2>/dev/null || true
     wait_for "$wait_seconds" eval '[ "$(windows)" -eq 0 ]' || true
+    kill $(autolaunched) 2>/dev/null || true
 done
 
 check "nothing on standard error" test ! -s "$session_dir/stderr"
