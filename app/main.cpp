@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main_window.h"
+#include "qt_translations.h"
 #include "single_instance.h"
 #include "startup_report.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*.warning=false"));
     QApplication::setApplicationName(QStringLiteral("Quilloro"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quilloro.Quilloro"));
+    installQtTranslations();
 
     // Before the window and its sound: a start that hands over to the
     // running program opens nothing and plays nothing.
