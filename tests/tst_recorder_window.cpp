@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "key_grid.h"
+#include "recorder_fakes.h"
 #include "recorder_window.h"
-#include "take_processing.h"
 #include "test_support.h"
 
 #include <QFileDialog>
@@ -9,57 +10,31 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QtEndian>
 
-#include <cmath>
-#include <numbers>
+#include <memory>
 
+using namespace RecorderFakes;
 using namespace TestSupport;
+using State = RecordingSession::State;
 
 namespace {
 
-// A microphone driven by the test: it says what was asked of it, and hands
-// over the take the test put in it.
-class FakeCapture : public Capture
+// A BMP whose header claims 30000 x 30000 pixels, gigabytes once decoded.
+QByteArray hugeBmp()
 {
-public:
-    void start() override { calls << QStringLiteral("start"); }
-    std::vector<std::int16_t> stop() override
-    {
-        calls << QStringLiteral("stop");
-        return take;
-    }
-    QStringList calls;
-    std::vector<std::int16_t> take;
-};
-
-class FakeSound : public SoundOperations
-{
-public:
-    void suona(const QString &path) override { played << path; }
-    QStringList played;
-};
-
-// Half a second of silence, a second of 440 Hz at -20 dBFS, half a second of silence.
-std::vector<std::int16_t> voiceTake(double peakDb = -20)
-{
-    std::vector<std::int16_t> take(std::size_t(Take::SampleRate) * 2, 0);
-    for (int i = 0; i < Take::SampleRate; ++i)
-        take[std::size_t(Take::SampleRate / 2 + i)] =
-            std::int16_t(32767 * Take::amplitude(peakDb) * std::sin(2 * std::numbers::pi * 440 * i / Take::SampleRate));
-    return take;
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QByteArray bytes(54 + 16, '\0');
+    const auto put32 = [&bytes](int at, quint32 value) { qToLittleEndian(value, bytes.data() + at); };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(2, quint32(bytes.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 30000);
+    put32(22, 30000);
+    qToLittleEndian(quint16(1), bytes.data() + 26);
+    qToLittleEndian(quint16(24), bytes.data() + 28);
+    return bytes;
 }
 
 } // namespace
@@ -71,21 +46,31 @@ class TestRecorderWindow : public QObject
 private slots:
     void initTestCase();
     void init();
-    void keyboard_data();
-    void keyboard();
-    void picture_data();
-    void picture();
+    void keys_data();
+    void keys();
+    void pictureThroughTheDialog();
     void backToOriginal_data();
     void backToOriginal();
     void closeWithATakeWaiting_data();
     void closeWithATakeWaiting();
     void tabReachesEveryControl();
+    void hostilePicturesMarkTheirTiles();
 
 private:
-    // The events of a row, one word each: a key's name for QTest ("b",
-    // "Space", "Tab", "Ctrl+O"...), or "progress:FRAMES", "fail:lost",
-    // "fail:nomic", "fail:noserver" for what the capture reports.
-    void play(RecorderWindow &window, FakeCapture &capture, const QString &events);
+    // A recorder window shown and active, on fakes of the test's.
+    struct Shown {
+        FakeCapture capture;
+        FakeSound sound;
+        UnansweredBoxGuard guard;
+        RecorderWindow window;
+        explicit Shown(const QString &program)
+            : window(capture, sound, program)
+        { }
+    };
+    std::unique_ptr<Shown> show();
+    // Key names for QTest, one word each ("b", "Space", "Tab", "Ctrl+O"...),
+    // typed where the focus is, as a person would; "click:KEY" clicks a tile.
+    static void type(RecorderWindow &window, const QString &keys);
     QString own(const QString &name) const { return m_data.filePath(QStringLiteral("quilloro/IMG/") + name); }
 
     QTemporaryDir m_root;
@@ -96,7 +81,6 @@ private:
 void TestRecorderWindow::initTestCase()
 {
     QVERIFY(m_root.isValid());
-    // The pack beside a program folder of our own; no shared folders.
     m_program = m_root.filePath(QStringLiteral("program"));
     for (const char *key : {"b", "c"}) {
         QVERIFY(writeBytes(m_program + QStringLiteral("/IMG/%1.wav").arg(QLatin1String(key)),
@@ -104,225 +88,124 @@ void TestRecorderWindow::initTestCase()
         QVERIFY(writeBytes(m_program + QStringLiteral("/IMG/%1.jpg").arg(QLatin1String(key)),
                            TestSupport::picture(QSize(300, 250), 0)));
     }
-    qputenv("XDG_DATA_DIRS", QFile::encodeName(m_root.filePath(QStringLiteral("none"))));
 }
 
 void TestRecorderWindow::init()
 {
-    // A family folder of its own for every row.
+    // A family folder of its own for every row; no shared folders.
     static int row = 0;
     m_data = QDir(m_root.filePath(QStringLiteral("data%1").arg(++row)));
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(m_root.filePath(QStringLiteral("none"))));
 }
 
-void TestRecorderWindow::play(RecorderWindow &window, FakeCapture &capture, const QString &events)
+std::unique_ptr<TestRecorderWindow::Shown> TestRecorderWindow::show()
 {
-    for (const QString &event : events.split(u' ', Qt::SkipEmptyParts)) {
-        if (event.startsWith(QLatin1String("progress:"))) {
-            emit capture.progress(-12.0, event.section(u':', 1).toLongLong());
-        } else if (event.startsWith(QLatin1String("fail:"))) {
-            const QString what = event.section(u':', 1);
-            emit capture.failed(what == QLatin1String("lost")        ? Capture::Failure::Lost
-                                    : what == QLatin1String("nomic") ? Capture::Failure::NoMicrophone
-                                                                     : Capture::Failure::NoServer);
-        } else {
-            const QKeySequence sequence(event);
-            QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : &window;
-            QTest::keySequence(target, sequence);
+    auto shown = std::make_unique<Shown>(m_program);
+    shown->capture.take = voiceTake();
+    shown->window.show();
+    QApplication::setActiveWindow(&shown->window);
+    if (!QTest::qWaitForWindowActive(&shown->window))
+        return nullptr;
+    return shown;
+}
+
+void TestRecorderWindow::type(RecorderWindow &window, const QString &keys)
+{
+    for (const QString &key : keys.split(u' ', Qt::SkipEmptyParts)) {
+        if (key.startsWith(QLatin1String("click:"))) {
+            QTest::mouseClick(window.keyGrid()->tile(key.section(u':', 1)), Qt::LeftButton);
+            continue;
         }
+        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : &window;
+        QTest::keySequence(target, QKeySequence(key));
         QCoreApplication::processEvents();
     }
 }
 
-void TestRecorderWindow::keyboard_data()
+void TestRecorderWindow::keys_data()
 {
-    QTest::addColumn<QString>("before"); // "old": the family's b.wav holds "old"; "blocked": its folder is a file
-    QTest::addColumn<QString>("take");   // what the microphone heard: "voice", "silence"
-    QTest::addColumn<QString>("events");
+    QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("selected");
-    QTest::addColumn<RecorderWindow::State>("state");
-    QTest::addColumn<QString>("calls");  // asked of the capture
-    QTest::addColumn<QString>("ownWav"); // the family's b.wav afterwards: "", "old", "take"
-    QTest::addColumn<QString>("status"); // words the last sentence holds
+    QTest::addColumn<State>("state");
+    QTest::addColumn<QString>("enabled"); // the buttons that can be pressed afterwards
+    QTest::addColumn<bool>("kept");       // the family's b.wav written
 
-    using S = RecorderWindow::State;
-    QTest::newRow("record and keep") << ""
-                                     << "voice"
-                                     << "b Space Space Return"
-                                     << "b" << S::Idle << "start stop"
-                                     << "take"
-                                     << "Fatto";
-    QTest::newRow("kept over the family's old one") << "old"
-                                                    << "voice"
-                                                    << "b Space Space Return"
-                                                    << "b" << S::Idle << "start stop"
-                                                    << "take"
-                                                    << "Fatto";
-    QTest::newRow("thrown away") << "old"
-                                 << "voice"
-                                 << "b Space Space Escape"
-                                 << "b" << S::Idle << "start stop"
-                                 << "old"
-                                 << "buttata via";
-    QTest::newRow("Escape while recording") << ""
-                                            << "voice"
-                                            << "b Space Escape"
-                                            << "b" << S::Idle << "start stop"
-                                            << ""
-                                            << "interrotta";
-    QTest::newRow("a take with no voice is not kept") << ""
-                                                      << "silence"
-                                                      << "b Space Space Return"
-                                                      << "b" << S::Idle << "start stop"
-                                                      << ""
-                                                      << "nessuna voce";
-    QTest::newRow("stops by itself after 10 s") << ""
-                                                << "voice"
-                                                << "b Space progress:110250 progress:220500"
-                                                << "b" << S::TakeWaiting << "start stop"
-                                                << ""
-                                                << "Invio";
-    QTest::newRow("microphone lost: the old file stays") << "old"
-                                                         << "voice"
-                                                         << "b Space progress:2205 fail:lost"
-                                                         << "b" << S::Idle << "start stop"
-                                                         << "old"
-                                                         << "scollegato";
-    QTest::newRow("no microphone") << ""
-                                   << "voice"
-                                   << "b Space fail:nomic"
-                                   << "b" << S::Idle << "start stop"
-                                   << ""
-                                   << "Nessun microfono trovato";
-    QTest::newRow("no sound server") << ""
-                                     << "voice"
-                                     << "b Space fail:noserver"
-                                     << "b" << S::Idle << "start stop"
-                                     << ""
-                                     << "Nessun microfono trovato";
-    QTest::newRow("a failure after stopping is old news") << ""
-                                                          << "voice"
-                                                          << "b Space Space fail:lost Return"
-                                                          << "b" << S::Idle << "start stop"
-                                                          << "take"
-                                                          << "Fatto";
-    QTest::newRow("no key chosen yet") << ""
-                                       << "voice"
-                                       << "Space"
-                                       << "" << S::Idle << ""
-                                       << ""
-                                       << "Scegli prima";
-    QTest::newRow("another key waits for the take") << ""
-                                                    << "voice"
-                                                    << "b Space Space c"
-                                                    << "b" << S::TakeWaiting << "start stop"
-                                                    << ""
-                                                    << "Prima tieni";
-    QTest::newRow("Space again: try again") << ""
-                                            << "voice"
-                                            << "b Space Space Space"
-                                            << "b" << S::Recording << "start stop start"
-                                            << ""
-                                            << "Sto registrando";
-    QTest::newRow("Space from a focused button") << ""
-                                                 << "voice"
-                                                 << "c Tab Tab Tab Space"
-                                                 << "c" << S::Recording << "start"
-                                                 << ""
-                                                 << "Sto registrando";
-    QTest::newRow("other keys select nothing") << ""
-                                               << "voice"
-                                               << ", Alt+B Ctrl+B"
-                                               << "" << S::Idle << ""
-                                               << ""
-                                               << "Scegli un tasto";
-    QTest::newRow("folder cannot be written: the take waits") << "blocked"
-                                                              << "voice"
-                                                              << "b Space Space Return"
-                                                              << "b" << S::TakeWaiting << "start stop"
-                                                              << ""
-                                                              << "quilloro";
+    QTest::newRow("nothing selected") << ", Alt+B Ctrl+B"
+                                      << "" << State::Idle << "" << false;
+    QTest::newRow("a key typed") << "b"
+                                 << "b" << State::Idle
+                                 << "&Ascolta &Registra (Spazio) Scegli una &figura… (Ctrl+O) &Voce originale "
+                                    "Figura ori&ginale"
+                                 << false;
+    QTest::newRow("Space records") << "b Space"
+                                   << "b" << State::Recording << "&Ferma (Spazio)" << false;
+    QTest::newRow("Space from a focused button") << "c Tab Tab Tab Space"
+                                                 << "c" << State::Recording << "&Ferma (Spazio)" << false;
+    QTest::newRow("a take waits") << "b Space Space"
+                                  << "b" << State::TakeWaiting << "&Ascolta &Registra (Spazio) &Tieni (Invio) Ri&prova"
+                                  << false;
+    QTest::newRow("another key typed while it waits")
+        << "b Space Space c"
+        << "b" << State::TakeWaiting << "&Ascolta &Registra (Spazio) &Tieni (Invio) Ri&prova" << false;
+    QTest::newRow("another tile clicked while it waits")
+        << "b Space Space click:c"
+        << "b" << State::TakeWaiting << "&Ascolta &Registra (Spazio) &Tieni (Invio) Ri&prova" << false;
+    QTest::newRow("a tile clicked") << "click:c"
+                                    << "c" << State::Idle
+                                    << "&Ascolta &Registra (Spazio) Scegli una &figura… (Ctrl+O) &Voce originale "
+                                       "Figura ori&ginale"
+                                    << false;
+    QTest::newRow("Return keeps it") << "b Space Space Return"
+                                     << "b" << State::Idle
+                                     << "&Ascolta &Registra (Spazio) Scegli una &figura… (Ctrl+O) &Voce originale "
+                                        "Figura ori&ginale"
+                                     << true;
+    QTest::newRow("Escape throws it away") << "b Space Space Escape"
+                                           << "b" << State::Idle
+                                           << "&Ascolta &Registra (Spazio) Scegli una &figura… (Ctrl+O) "
+                                              "&Voce originale Figura ori&ginale"
+                                           << false;
 }
 
-void TestRecorderWindow::keyboard()
+// The keyboard reaches the session, and the buttons follow its state.
+void TestRecorderWindow::keys()
 {
-    QFETCH(QString, before);
-    QFETCH(QString, take);
-    QFETCH(QString, events);
+    QFETCH(QString, keys);
     QFETCH(QString, selected);
-    QFETCH(RecorderWindow::State, state);
-    QFETCH(QString, calls);
-    QFETCH(QString, ownWav);
-    QFETCH(QString, status);
+    QFETCH(State, state);
+    QFETCH(QString, enabled);
+    QFETCH(bool, kept);
 
-    if (before == QLatin1String("old"))
-        QVERIFY(writeBytes(own(QStringLiteral("b.wav")), "old"));
-    if (before == QLatin1String("blocked"))
-        QVERIFY(writeBytes(m_data.filePath(QStringLiteral("quilloro")), "a file, not a folder"));
+    const auto shown = show();
+    QVERIFY(shown);
+    type(shown->window, keys);
 
-    FakeCapture capture;
-    capture.take = take == QLatin1String("voice") ? voiceTake() : std::vector<std::int16_t>(22050, 3);
-    FakeSound sound;
-    UnansweredBoxGuard guard;
-    RecorderWindow window(capture, sound, m_program);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-
-    play(window, capture, events);
-
-    QCOMPARE(window.selectedKey(), selected);
-    QCOMPARE(window.state(), state);
-    QCOMPARE(capture.calls.join(u' '), calls);
-    QVERIFY2(window.statusText().contains(status), qPrintable(window.statusText()));
-    const QByteArray saved = readBytes(own(QStringLiteral("b.wav")));
-    if (ownWav == QLatin1String("take")) {
-        // What was heard is what was kept: the processed take, a WAV of it.
-        QVERIFY(saved.startsWith("RIFF"));
-        QVERIFY(!sound.played.isEmpty());
-        QCOMPARE(readBytes(sound.played.last()), saved);
-    } else {
-        QCOMPARE(saved, ownWav.toLatin1());
+    QCOMPARE(shown->window.session().key(), selected);
+    QCOMPARE(shown->window.session().state(), state);
+    QCOMPARE(QFileInfo::exists(own(QStringLiteral("b.wav"))), kept);
+    QStringList pressable;
+    for (QPushButton *button : shown->window.findChildren<QPushButton *>()) {
+        if (button->isEnabled())
+            pressable << button->text();
     }
-    if (before == QLatin1String("blocked"))
-        QVERIFY2(window.statusText().contains(QDir::toNativeSeparators(m_data.filePath(QStringLiteral("quilloro")))),
-                 qPrintable(window.statusText()));
-}
-
-void TestRecorderWindow::picture_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("finally"); // the key after the picture is shown: "Return", "Escape"
-    QTest::addColumn<QSize>("saved");     // the family's b.jpg afterwards; empty: none
-    QTest::addColumn<QString>("status");
-
-    const QByteArray photo = TestSupport::picture(QSize(1200, 900), 120);
-    QTest::newRow("kept, within 500 x 250") << photo << "Return" << QSize(333, 250) << "Fatto";
-    QTest::newRow("thrown away") << photo << "Escape" << QSize() << "buttata via";
-    QTest::newRow("cannot be read: named") << QByteArray("not a picture") << "Return" << QSize() << "chosen.jpg";
+    QCOMPARE(pressable.join(u' '), enabled);
+    // Only the selected key's tile is checked, however the tiles were clicked.
+    for (QToolButton *tile : shown->window.keyGrid()->findChildren<QToolButton *>())
+        QCOMPARE(tile->isChecked(), tile == shown->window.keyGrid()->tile(selected));
 }
 
 // Ctrl+O opens Qt's file dialog, where the path is typed as a person would.
-void TestRecorderWindow::picture()
+void TestRecorderWindow::pictureThroughTheDialog()
 {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, finally);
-    QFETCH(QSize, saved);
-    QFETCH(QString, status);
-
     const QString chosen = m_root.filePath(QStringLiteral("chosen.jpg"));
-    QVERIFY(writeBytes(chosen, content));
-    FakeCapture capture;
-    FakeSound sound;
-    UnansweredBoxGuard guard;
-    RecorderWindow window(capture, sound, m_program);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    play(window, capture, QStringLiteral("b"));
+    QVERIFY(writeBytes(chosen, TestSupport::picture(QSize(1200, 900), 120)));
+    const auto shown = show();
+    QVERIFY(shown);
+    type(shown->window, QStringLiteral("b"));
 
     bool answered = false;
-    QTimer::singleShot(0, &window, [&] {
+    QTimer::singleShot(0, &shown->window, [&] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
@@ -331,21 +214,15 @@ void TestRecorderWindow::picture()
         QTest::keyClick(name, Qt::Key_Return);
         answered = true;
     });
-    play(window, capture, QStringLiteral("Ctrl+O"));
+    type(shown->window, QStringLiteral("Ctrl+O"));
     QVERIFY(answered);
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    if (!saved.isEmpty() || finally == QLatin1String("Escape"))
-        QCOMPARE(window.state(), RecorderWindow::State::PictureWaiting);
-    play(window, capture, finally);
-
-    QCOMPARE(window.state(), RecorderWindow::State::Idle);
-    QVERIFY2(window.statusText().contains(status), qPrintable(window.statusText()));
-    const QImage kept(own(QStringLiteral("b.jpg")), "jpeg");
-    if (saved.isEmpty())
-        QVERIFY(kept.isNull());
-    else
-        QCOMPARE(kept.size(), saved);
+    QCOMPARE(shown->window.session().state(), State::PictureWaiting);
+    QApplication::setActiveWindow(&shown->window);
+    QVERIFY(QTest::qWaitForWindowActive(&shown->window));
+    type(shown->window, QStringLiteral("Return"));
+    QCOMPARE(shown->window.session().state(), State::Idle);
+    QCOMPARE(QImage(own(QStringLiteral("b.jpg")), "jpeg").size(), QSize(333, 250));
+    QCOMPARE(shown->window.keyGrid()->tile(QStringLiteral("b"))->text(), QStringLiteral("b\nfigura tua"));
 }
 
 void TestRecorderWindow::backToOriginal_data()
@@ -354,62 +231,46 @@ void TestRecorderWindow::backToOriginal_data()
     QTest::addColumn<QMessageBox::StandardButton>("answer");
     QTest::addColumn<bool>("voiceKept");
     QTest::addColumn<bool>("pictureKept");
-    QTest::addColumn<QString>("listened"); // which b.wav Listen plays afterwards: "own", "pack"
-    QTest::addColumn<QString>("mark");     // b's tile afterwards
+    QTest::addColumn<QString>("mark"); // b's tile afterwards
 
-    QTest::newRow("voice") << "Alt+V" << QMessageBox::Yes << false << true << "pack"
-                           << "b\nfigura tua";
-    QTest::newRow("picture") << "Alt+G" << QMessageBox::Yes << true << false << "own"
-                             << "b\nvoce tua";
-    QTest::newRow("voice, changed mind") << "Alt+V" << QMessageBox::No << true << true << "own"
-                                         << "b\nvoce e figura tue";
+    QTest::newRow("voice") << "Alt+V" << QMessageBox::Yes << false << true << "b\nfigura tua";
+    QTest::newRow("picture") << "Alt+G" << QMessageBox::Yes << true << false << "b\nvoce tua";
+    QTest::newRow("voice, changed mind") << "Alt+V" << QMessageBox::No << true << true << "b\nvoce e figura tue";
 }
 
+// The window asks before a family's file is removed, and the tiles follow.
 void TestRecorderWindow::backToOriginal()
 {
     QFETCH(QString, keys);
     QFETCH(QMessageBox::StandardButton, answer);
     QFETCH(bool, voiceKept);
     QFETCH(bool, pictureKept);
-    QFETCH(QString, listened);
     QFETCH(QString, mark);
 
     QVERIFY(writeBytes(own(QStringLiteral("b.wav")), pcm(1, 22050, frames(2205, {500}))));
     QVERIFY(writeBytes(own(QStringLiteral("b.jpg")), TestSupport::picture(QSize(100, 100), 200)));
-    FakeCapture capture;
-    FakeSound sound;
-    UnansweredBoxGuard guard;
-    RecorderWindow window(capture, sound, m_program);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    play(window, capture, QStringLiteral("b"));
+    const auto shown = show();
+    QVERIFY(shown);
+    type(shown->window, QStringLiteral("b"));
 
     // A button's Alt+letter clicks it a moment later (it is seen going down):
     // the box is answered whenever it opens.
     bool asked = false;
     QTimer answerer;
-    connect(&answerer, &QTimer::timeout, &window, [&] {
+    connect(&answerer, &QTimer::timeout, &shown->window, [&] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             asked = true;
             box->button(answer)->click();
         }
     });
     answerer.start(10);
-    play(window, capture, keys);
+    type(shown->window, keys);
     QTRY_VERIFY(asked);
     QTRY_VERIFY(!QApplication::activeModalWidget());
     QCOMPARE(QFileInfo::exists(own(QStringLiteral("b.wav"))), voiceKept);
     QCOMPARE(QFileInfo::exists(own(QStringLiteral("b.jpg"))), pictureKept);
-    // The tiles mark what is the family's and what is the pack's.
-    QCOMPARE(window.findChild<QToolButton *>(QStringLiteral("key_b"))->text(), mark);
-    QCOMPARE(window.findChild<QToolButton *>(QStringLiteral("key_c"))->text(), QStringLiteral("c\noriginale"));
-
-    QApplication::setActiveWindow(&window);
-    play(window, capture, QStringLiteral("Alt+A"));
-    QTRY_COMPARE(sound.played,
-                 QStringList{listened == QLatin1String("own") ? own(QStringLiteral("b.wav"))
-                                                              : m_program + QStringLiteral("/IMG/b.wav")});
+    QCOMPARE(shown->window.keyGrid()->tile(QStringLiteral("b"))->text(), mark);
+    QCOMPARE(shown->window.keyGrid()->tile(QStringLiteral("c"))->text(), QStringLiteral("c\noriginale"));
 }
 
 void TestRecorderWindow::closeWithATakeWaiting_data()
@@ -425,49 +286,61 @@ void TestRecorderWindow::closeWithATakeWaiting()
 {
     QFETCH(QMessageBox::StandardButton, answer);
     QFETCH(bool, closed);
-    FakeCapture capture;
-    capture.take = voiceTake();
-    FakeSound sound;
-    UnansweredBoxGuard guard;
-    RecorderWindow window(capture, sound, m_program);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    play(window, capture, QStringLiteral("b Space Space"));
-    QCOMPARE(window.state(), RecorderWindow::State::TakeWaiting);
+    const auto shown = show();
+    QVERIFY(shown);
+    type(shown->window, QStringLiteral("b Space Space"));
+    QCOMPARE(shown->window.session().state(), State::TakeWaiting);
 
-    QTimer::singleShot(0, &window, [answer] {
+    QTimer::singleShot(0, &shown->window, [answer] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         QVERIFY(box);
         box->button(answer)->click();
     });
-    QCOMPARE(window.close(), closed);
-    QCOMPARE(window.isVisible(), !closed);
-    if (!closed)
-        QCOMPARE(window.state(), RecorderWindow::State::TakeWaiting);
+    QCOMPARE(shown->window.close(), closed);
+    QCOMPARE(shown->window.isVisible(), !closed);
+    QCOMPARE(shown->window.session().state(), State::TakeWaiting);
 }
 
 void TestRecorderWindow::tabReachesEveryControl()
 {
-    FakeCapture capture;
-    FakeSound sound;
-    RecorderWindow window(capture, sound, m_program);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    play(window, capture, QStringLiteral("b"));
+    const auto shown = show();
+    QVERIFY(shown);
+    type(shown->window, QStringLiteral("b"));
 
     QSet<QWidget *> reached;
     for (int i = 0; i < 100; ++i) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &window, Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &shown->window, Qt::Key_Tab);
         reached << QApplication::focusWidget();
     }
-    const auto controls = window.findChildren<QAbstractButton *>();
+    const auto controls = shown->window.findChildren<QAbstractButton *>();
     QCOMPARE(controls.size(), 36 + 7);
     for (QAbstractButton *control : controls) {
         if (control->isEnabled())
             QVERIFY2(reached.contains(control), qPrintable(control->text()));
     }
+}
+
+// A picture the reader refuses, in the family's folder or a school's, marks
+// its tile at once; the others keep their pictures.
+void TestRecorderWindow::hostilePicturesMarkTheirTiles()
+{
+    const QString school = m_root.filePath(QStringLiteral("school"));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(school));
+    QVERIFY(writeBytes(own(QStringLiteral("b.jpg")), progressivePicture(QSize(64, 64), 3000)));
+    QVERIFY(writeBytes(school + QStringLiteral("/quilloro/IMG/c.jpg"), hugeBmp()));
+    QVERIFY(writeBytes(school + QStringLiteral("/quilloro/IMG/d.jpg"), TestSupport::picture(QSize(300, 250), 60)));
+
+    KeyGrid grid(m_program);
+    for (const char *key : {"b", "c", "d", "e"}) {
+        QToolButton *tile = grid.tile(QLatin1String(key));
+        const bool refused = QByteArrayView(key) != "d";
+        QCOMPARE(grid.pictureUnreadable(QLatin1String(key)), refused);
+        QCOMPARE(tile->icon().isNull(), refused);
+        QCOMPARE(tile->text().contains(QLatin1String("figura illeggibile")), refused);
+        QCOMPARE(tile->accessibleName().contains(QLatin1String("figura illeggibile")), refused);
+    }
+    QCOMPARE(grid.tile(QStringLiteral("b"))->text(), QStringLiteral("b\nfigura tua\nfigura illeggibile"));
+    QCOMPARE(grid.tile(QStringLiteral("d"))->text(), QStringLiteral("d\noriginale"));
 }
 
 QTEST_MAIN(TestRecorderWindow)
