@@ -6,21 +6,13 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-
-// Sentences about the family's folder, in the context the translation has them.
-QString mediaFilesText(const char *text)
-{
-    return QCoreApplication::translate("MediaFiles", text);
-}
-
-} // namespace
-
 QString RecorderTexts::sentence(const SessionMessage &message)
 {
     using Kind = SessionMessage::Kind;
     const QString &key = message.key;
     const QString path = QDir::toNativeSeparators(message.path);
+    // The three sentences about files are in the MediaFiles context, where
+    // the translation holds them.
     switch (message.kind) {
     case Kind::ChooseAKey:
         return tr("Scegli un tasto: fai clic sulla sua figura, o scrivi la lettera o il numero.");
@@ -60,8 +52,10 @@ QString RecorderTexts::sentence(const SessionMessage &message)
     case Kind::NoOwnFolder:
         return tr("Non so dove tenere i tuoi file: la cartella personale (HOME) non è impostata.");
     case Kind::CannotWrite:
-        return mediaFilesText("Non riesco a scrivere nella cartella %1 (%2). Controlla che esista e che tu possa "
-                              "scriverci; la registrazione o la figura resta qui, pronta da tenere.")
+        return QCoreApplication::translate(
+                   "MediaFiles",
+                   "Non riesco a scrivere nella cartella %1 (%2). Controlla che esista e che tu possa "
+                   "scriverci; la registrazione o la figura resta qui, pronta da tenere.")
             .arg(path, message.reason);
     case Kind::VoiceKept:
         return tr("Fatto: ora %1 dice la tua voce (%2).").arg(key, path);
@@ -76,7 +70,8 @@ QString RecorderTexts::sentence(const SessionMessage &message)
     case Kind::NothingToListen:
         return tr("Per %1 non c'è nessuna registrazione da ascoltare (%2).").arg(key, path);
     case Kind::PictureUnreadable:
-        return mediaFilesText("Non riesco a leggere la figura %1 (%2). Scegli una foto o un disegno in JPEG o PNG.")
+        return QCoreApplication::translate(
+                   "MediaFiles", "Non riesco a leggere la figura %1 (%2). Scegli una foto o un disegno in JPEG o PNG.")
             .arg(path, message.reason);
     case Kind::PictureReady:
         return tr("Ecco la figura per %1 (%2 × %3). Premi Invio per tenerla, Esc per buttarla via.")
@@ -88,7 +83,8 @@ QString RecorderTexts::sentence(const SessionMessage &message)
     case Kind::AlreadyOriginalPicture:
         return tr("%1 ha già la figura originale.").arg(key);
     case Kind::CannotRemove:
-        return mediaFilesText("Non riesco a togliere %1 dalla cartella %2 (%3). Controlla che tu possa scriverci.")
+        return QCoreApplication::translate(
+                   "MediaFiles", "Non riesco a togliere %1 dalla cartella %2 (%3). Controlla che tu possa scriverci.")
             .arg(QFileInfo(message.path).fileName(), QDir::toNativeSeparators(QFileInfo(message.path).absolutePath()),
                  message.reason);
     case Kind::OriginalVoiceBack:
