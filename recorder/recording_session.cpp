@@ -8,6 +8,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 // The size a chosen picture is brought within, as the pack's pictures are.
@@ -22,25 +24,22 @@ QStringView extensionOf(RecordingSession::Media media)
 
 bool SessionMessage::isError() const
 {
-    switch (kind) {
-    case Kind::ChooseAKey:
-    case Kind::KeySelected:
-    case Kind::Recording:
-    case Kind::TakeReady:
-    case Kind::VoiceKept:
-    case Kind::PictureKept:
-    case Kind::RecordingInterrupted:
-    case Kind::TakeThrownAway:
-    case Kind::PictureThrownAway:
-    case Kind::PictureReady:
-    case Kind::AlreadyOriginalVoice:
-    case Kind::AlreadyOriginalPicture:
-    case Kind::OriginalVoiceBack:
-    case Kind::OriginalPictureBack:
-        return false;
-    default:
-        return true;
-    }
+    // What was done or asked for is told plainly; the rest asks the grown-up to act.
+    static constexpr Kind Plain[] = {Kind::ChooseAKey,
+                                     Kind::KeySelected,
+                                     Kind::Recording,
+                                     Kind::TakeReady,
+                                     Kind::VoiceKept,
+                                     Kind::PictureKept,
+                                     Kind::RecordingInterrupted,
+                                     Kind::TakeThrownAway,
+                                     Kind::PictureThrownAway,
+                                     Kind::PictureReady,
+                                     Kind::AlreadyOriginalVoice,
+                                     Kind::AlreadyOriginalPicture,
+                                     Kind::OriginalVoiceBack,
+                                     Kind::OriginalPictureBack};
+    return std::find(std::begin(Plain), std::end(Plain), kind) == std::end(Plain);
 }
 
 RecordingSession::RecordingSession(Capture &capture, SoundOperations &sound, const QString &programFolder,

@@ -20,43 +20,30 @@ class TestRecordingSession : public QObject
 
 private slots:
     void initTestCase();
-    void init();
+    void init() { m_folders.nextFamily(); }
     void steps_data();
     void steps();
     void everyMessageHasItsSentence();
 
 private:
-    // The steps of a row, one word each: a key selects it; "rec", "keep",
+    // The steps of a row, one word each: a key selects it; "hum": the
+    // microphone hears no voice from now on; "rec", "keep",
     // "throw", "retry", "listen", "choose" (may a picture be chosen),
     // "photo" or "broken" (that file chosen), "original:voice",
     // "original:picture"; "progress:FRAMES", "fail:lost", "fail:nomic",
     // "fail:noserver" for what the capture reports.
     void play(RecordingSession &session, FakeCapture &capture, const QString &steps);
-    QString own(const QString &name) const { return m_data.filePath(QStringLiteral("quilloro/IMG/") + name); }
+    QString own(const QString &name) const { return m_folders.own(name); }
+    QString root(const QString &name) const { return m_folders.root.filePath(name); }
 
-    QTemporaryDir m_root;
-    QDir m_data;
-    QString m_program;
+    Folders m_folders;
 };
 
 void TestRecordingSession::initTestCase()
 {
-    QVERIFY(m_root.isValid());
-    // The pack beside a program folder of our own; no shared folders.
-    m_program = m_root.filePath(QStringLiteral("program"));
-    QVERIFY(writeBytes(m_program + QStringLiteral("/IMG/b.wav"), pcm(1, 22050, frames(2205, {1000}))));
-    QVERIFY(writeBytes(m_program + QStringLiteral("/IMG/b.jpg"), TestSupport::picture(QSize(300, 250), 0)));
-    QVERIFY(writeBytes(m_root.filePath(QStringLiteral("photo.jpg")), TestSupport::picture(QSize(1200, 900), 120)));
-    QVERIFY(writeBytes(m_root.filePath(QStringLiteral("broken.jpg")), "not a picture"));
-    qputenv("XDG_DATA_DIRS", QFile::encodeName(m_root.filePath(QStringLiteral("none"))));
-}
-
-void TestRecordingSession::init()
-{
-    // A family folder of its own for every row.
-    static int row = 0;
-    m_data = QDir(m_root.filePath(QStringLiteral("data%1").arg(++row)));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()));
+    QVERIFY(m_folders.createPack());
+    QVERIFY(writeBytes(root(QStringLiteral("photo.jpg")), TestSupport::picture(QSize(1200, 900), 120)));
+    QVERIFY(writeBytes(root(QStringLiteral("broken.jpg")), "not a picture"));
 }
 
 void TestRecordingSession::play(RecordingSession &session, FakeCapture &capture, const QString &steps)
@@ -66,6 +53,8 @@ void TestRecordingSession::play(RecordingSession &session, FakeCapture &capture,
         const QString argument = step.section(u':', 1);
         if (step.size() == 1)
             session.select(step);
+        else if (step == QLatin1String("hum")) // the microphone hears no voice
+            capture.take.assign(22050, 3);
         else if (step == QLatin1String("rec"))
             session.toggleRecording();
         else if (step == QLatin1String("keep"))
@@ -79,7 +68,7 @@ void TestRecordingSession::play(RecordingSession &session, FakeCapture &capture,
         else if (step == QLatin1String("choose"))
             session.mayChoosePicture();
         else if (step == QLatin1String("photo") || step == QLatin1String("broken"))
-            session.pictureChosen(m_root.filePath(step + QStringLiteral(".jpg")));
+            session.pictureChosen(root(step + QStringLiteral(".jpg")));
         else if (step.startsWith(QLatin1String("original:")))
             session.backToOriginal(argument == QLatin1String("voice") ? Media::Voice : Media::Picture);
         else if (step.startsWith(QLatin1String("progress:")))
@@ -93,247 +82,141 @@ void TestRecordingSession::play(RecordingSession &session, FakeCapture &capture,
     }
 }
 
+namespace {
+
+struct Row {
+    const char *name;
+    // "old": the family's b.wav holds "old"; "own": a voice and a 100 x 100
+    // picture of the family's for b; "blocked": its folder is a file.
+    const char *before;
+    const char *steps;
+    const char *key;
+    State state;
+    const char *calls;  // asked of the capture
+    const char *wav;    // the family's b.wav afterwards: "", "old", "own", "take"
+    int jpgWidth;       // the family's b.jpg afterwards; 0: none
+    const char *played; // "take" (the take waiting), "pack", "own"
+    const char *said;   // the kinds of every message, "!" before an error
+};
+
+const Row Rows[] = {
+    {"record and keep", "", "b rec rec keep", "b", State::Idle, "start stop", "take", 0, "take",
+     "KeySelected Recording TakeReady VoiceKept"},
+    {"kept over the family's old one", "old", "b rec rec keep", "b", State::Idle, "start stop", "take", 0, "take",
+     "KeySelected Recording TakeReady VoiceKept"},
+    {"thrown away", "old", "b rec rec throw", "b", State::Idle, "start stop", "old", 0, "take",
+     "KeySelected Recording TakeReady TakeThrownAway"},
+    {"thrown away while recording", "", "b rec throw", "b", State::Idle, "start stop", "", 0, "",
+     "KeySelected Recording RecordingInterrupted"},
+    {"a take with no voice is not kept", "", "hum b rec rec keep", "b", State::Idle, "start stop", "", 0, "",
+     "KeySelected Recording !NoVoice"},
+    {"stops by itself after 10 s", "", "b rec progress:110250 progress:220500", "b", State::TakeWaiting, "start stop",
+     "", 0, "take", "KeySelected Recording TakeReady"},
+    {"microphone lost: the old file stays", "old", "b rec progress:2205 fail:lost", "b", State::Idle, "start stop",
+     "old", 0, "", "KeySelected Recording !MicrophoneLost"},
+    {"no microphone", "", "b rec fail:nomic", "b", State::Idle, "start stop", "", 0, "",
+     "KeySelected Recording !NoMicrophone"},
+    {"no sound server", "", "b rec fail:noserver", "b", State::Idle, "start stop", "", 0, "",
+     "KeySelected Recording !NoSoundServer"},
+    {"a failure after stopping is old news", "", "b rec rec fail:lost keep", "b", State::Idle, "start stop", "take", 0,
+     "take", "KeySelected Recording TakeReady VoiceKept"},
+    {"no key chosen yet", "", "rec choose listen original:voice keep", "", State::Idle, "", "", 0, "",
+     "!ChooseAKeyFirst !ChooseAKeyFirst"},
+    {"another key waits for the take", "", "b rec rec c choose original:voice", "b", State::TakeWaiting, "start stop",
+     "", 0, "take", "KeySelected Recording TakeReady !KeepTakeFirst !KeepTakeFirst !KeepTakeFirst"},
+    {"recording again: try again", "", "b rec rec rec", "b", State::Recording, "start stop start", "", 0, "take",
+     "KeySelected Recording TakeReady Recording"},
+    {"try again, then keep the second", "", "b rec rec retry rec keep", "b", State::Idle, "start stop start stop",
+     "take", 0, "take take", "KeySelected Recording TakeReady Recording TakeReady VoiceKept"},
+    {"listening to the take waiting", "", "b rec rec listen", "b", State::TakeWaiting, "start stop", "", 0, "take take",
+     "KeySelected Recording TakeReady"},
+    {"nothing heard while recording", "", "b rec listen", "b", State::Recording, "start", "", 0, "",
+     "KeySelected Recording"},
+    {"while recording nothing else", "", "b rec c choose original:picture", "b", State::Recording, "start", "", 0, "",
+     "KeySelected Recording !StopFirst !StopFirst !StopFirst"},
+    {"folder cannot be written: the take waits", "blocked", "b rec rec keep", "b", State::TakeWaiting, "start stop", "",
+     0, "take", "KeySelected Recording TakeReady !CannotWrite"},
+    {"picture kept, within 500 x 250", "", "b photo keep", "b", State::Idle, "", "", 333, "",
+     "KeySelected PictureReady PictureKept"},
+    {"picture thrown away", "", "b photo throw", "b", State::Idle, "", "", 0, "",
+     "KeySelected PictureReady PictureThrownAway"},
+    {"picture cannot be read", "", "b broken keep", "b", State::Idle, "", "", 0, "", "KeySelected !PictureUnreadable"},
+    {"a picture waits: nothing else", "", "b photo rec c choose", "b", State::PictureWaiting, "", "", 0, "",
+     "KeySelected PictureReady !KeepPictureFirst !KeepPictureFirst !KeepPictureFirst"},
+    {"back to the pack's voice", "own", "b original:voice listen", "b", State::Idle, "", "", 100, "pack",
+     "KeySelected OriginalVoiceBack"},
+    {"back to the pack's picture", "own", "b original:picture listen", "b", State::Idle, "", "own", 0, "own",
+     "KeySelected OriginalPictureBack"},
+    {"already the pack's", "", "b original:voice original:picture", "b", State::Idle, "", "", 0, "",
+     "KeySelected AlreadyOriginalVoice AlreadyOriginalPicture"},
+    {"nothing to listen to", "", "d listen", "d", State::Idle, "", "", 0, "", "KeySelected !NothingToListen"},
+};
+
+} // namespace
+
 void TestRecordingSession::steps_data()
 {
-    // before: "old": the family's b.wav holds "old"; "own": a voice and a
-    // 100 x 100 picture of the family's for b; "blocked": its folder is a file.
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<QString>("take"); // what the microphone heard: "voice", "silence"
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<State>("state");
-    QTest::addColumn<QString>("calls");  // asked of the capture
-    QTest::addColumn<QString>("wav");    // the family's b.wav afterwards: "", "old", "own", "take"
-    QTest::addColumn<QSize>("jpg");      // the family's b.jpg afterwards
-    QTest::addColumn<QString>("played"); // "take" (the take waiting), "pack", "own"
-    QTest::addColumn<QString>("said");   // the kinds of every message
-
-    const QSize none(0, 0); // a null image's size: no file
-    const QSize ownPicture(100, 100);
-    const auto row = [](const char *name) -> QTestData & { return QTest::newRow(name); };
-    row("record and keep") << ""
-                           << "voice"
-                           << "b rec rec keep"
-                           << "b" << State::Idle << "start stop"
-                           << "take" << none << "take"
-                           << "KeySelected Recording TakeReady VoiceKept";
-    row("kept over the family's old one") << "old"
-                                          << "voice"
-                                          << "b rec rec keep"
-                                          << "b" << State::Idle << "start stop"
-                                          << "take" << none << "take"
-                                          << "KeySelected Recording TakeReady VoiceKept";
-    row("thrown away") << "old"
-                       << "voice"
-                       << "b rec rec throw"
-                       << "b" << State::Idle << "start stop"
-                       << "old" << none << "take"
-                       << "KeySelected Recording TakeReady TakeThrownAway";
-    row("thrown away while recording") << ""
-                                       << "voice"
-                                       << "b rec throw"
-                                       << "b" << State::Idle << "start stop"
-                                       << "" << none << ""
-                                       << "KeySelected Recording RecordingInterrupted";
-    row("a take with no voice is not kept") << ""
-                                            << "silence"
-                                            << "b rec rec keep"
-                                            << "b" << State::Idle << "start stop"
-                                            << "" << none << ""
-                                            << "KeySelected Recording NoVoice";
-    row("stops by itself after 10 s") << ""
-                                      << "voice"
-                                      << "b rec progress:110250 progress:220500"
-                                      << "b" << State::TakeWaiting << "start stop"
-                                      << "" << none << "take"
-                                      << "KeySelected Recording TakeReady";
-    row("microphone lost: the old file stays") << "old"
-                                               << "voice"
-                                               << "b rec progress:2205 fail:lost"
-                                               << "b" << State::Idle << "start stop"
-                                               << "old" << none << ""
-                                               << "KeySelected Recording MicrophoneLost";
-    row("no microphone") << ""
-                         << "voice"
-                         << "b rec fail:nomic"
-                         << "b" << State::Idle << "start stop"
-                         << "" << none << ""
-                         << "KeySelected Recording NoMicrophone";
-    row("no sound server") << ""
-                           << "voice"
-                           << "b rec fail:noserver"
-                           << "b" << State::Idle << "start stop"
-                           << "" << none << ""
-                           << "KeySelected Recording NoSoundServer";
-    row("a failure after stopping is old news") << ""
-                                                << "voice"
-                                                << "b rec rec fail:lost keep"
-                                                << "b" << State::Idle << "start stop"
-                                                << "take" << none << "take"
-                                                << "KeySelected Recording TakeReady VoiceKept";
-    row("no key chosen yet") << ""
-                             << "voice"
-                             << "rec choose listen original:voice keep"
-                             << "" << State::Idle << ""
-                             << "" << none << ""
-                             << "ChooseAKeyFirst ChooseAKeyFirst";
-    row("another key waits for the take") << ""
-                                          << "voice"
-                                          << "b rec rec c choose original:voice"
-                                          << "b" << State::TakeWaiting << "start stop"
-                                          << "" << none << "take"
-                                          << "KeySelected Recording TakeReady KeepTakeFirst KeepTakeFirst "
-                                             "KeepTakeFirst";
-    row("recording again: try again") << ""
-                                      << "voice"
-                                      << "b rec rec rec"
-                                      << "b" << State::Recording << "start stop start"
-                                      << "" << none << "take"
-                                      << "KeySelected Recording TakeReady Recording";
-    row("try again, then keep the second") << ""
-                                           << "voice"
-                                           << "b rec rec retry rec keep"
-                                           << "b" << State::Idle << "start stop start stop"
-                                           << "take" << none << "take take"
-                                           << "KeySelected Recording TakeReady Recording TakeReady VoiceKept";
-    row("listening to the take waiting") << ""
-                                         << "voice"
-                                         << "b rec rec listen"
-                                         << "b" << State::TakeWaiting << "start stop"
-                                         << "" << none << "take take"
-                                         << "KeySelected Recording TakeReady";
-    row("nothing heard while recording") << ""
-                                         << "voice"
-                                         << "b rec listen"
-                                         << "b" << State::Recording << "start"
-                                         << "" << none << ""
-                                         << "KeySelected Recording";
-    row("while recording nothing else") << ""
-                                        << "voice"
-                                        << "b rec c choose original:picture"
-                                        << "b" << State::Recording << "start"
-                                        << "" << none << ""
-                                        << "KeySelected Recording StopFirst StopFirst StopFirst";
-    row("folder cannot be written: the take waits") << "blocked"
-                                                    << "voice"
-                                                    << "b rec rec keep"
-                                                    << "b" << State::TakeWaiting << "start stop"
-                                                    << "" << none << "take"
-                                                    << "KeySelected Recording TakeReady CannotWrite";
-    row("picture kept, within 500 x 250") << ""
-                                          << "voice"
-                                          << "b photo keep"
-                                          << "b" << State::Idle << ""
-                                          << "" << QSize(333, 250) << ""
-                                          << "KeySelected PictureReady PictureKept";
-    row("picture thrown away") << ""
-                               << "voice"
-                               << "b photo throw"
-                               << "b" << State::Idle << ""
-                               << "" << none << ""
-                               << "KeySelected PictureReady PictureThrownAway";
-    row("picture cannot be read") << ""
-                                  << "voice"
-                                  << "b broken keep"
-                                  << "b" << State::Idle << ""
-                                  << "" << none << ""
-                                  << "KeySelected PictureUnreadable";
-    row("a picture waits: nothing else") << ""
-                                         << "voice"
-                                         << "b photo rec c choose"
-                                         << "b" << State::PictureWaiting << ""
-                                         << "" << none << ""
-                                         << "KeySelected PictureReady KeepPictureFirst KeepPictureFirst "
-                                            "KeepPictureFirst";
-    row("back to the pack's voice") << "own"
-                                    << "voice"
-                                    << "b original:voice listen"
-                                    << "b" << State::Idle << ""
-                                    << "" << ownPicture << "pack"
-                                    << "KeySelected OriginalVoiceBack";
-    row("back to the pack's picture") << "own"
-                                      << "voice"
-                                      << "b original:picture listen"
-                                      << "b" << State::Idle << ""
-                                      << "own" << none << "own"
-                                      << "KeySelected OriginalPictureBack";
-    row("already the pack's") << ""
-                              << "voice"
-                              << "b original:voice original:picture"
-                              << "b" << State::Idle << ""
-                              << "" << none << ""
-                              << "KeySelected AlreadyOriginalVoice AlreadyOriginalPicture";
-    row("nothing to listen to") << ""
-                                << "voice"
-                                << "d listen"
-                                << "d" << State::Idle << ""
-                                << "" << none << ""
-                                << "KeySelected NothingToListen";
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < int(std::size(Rows)); ++i)
+        QTest::newRow(Rows[i].name) << i;
 }
 
 void TestRecordingSession::steps()
 {
-    QFETCH(QString, before);
-    QFETCH(QString, take);
-    QFETCH(QString, steps);
-    QFETCH(QString, key);
-    QFETCH(State, state);
-    QFETCH(QString, calls);
-    QFETCH(QString, wav);
-    QFETCH(QSize, jpg);
-    QFETCH(QString, played);
-    QFETCH(QString, said);
-
-    const QByteArray ownVoice = pcm(1, 22050, frames(2205, {500}));
-    if (before == QLatin1String("old"))
+    QFETCH(int, row);
+    const Row &r = Rows[row];
+    const QByteArray ownVoice = recording(2205, 500);
+    const QByteArray before(r.before);
+    if (before == "old")
         QVERIFY(writeBytes(own(QStringLiteral("b.wav")), "old"));
-    if (before == QLatin1String("own")) {
+    if (before == "own") {
         QVERIFY(writeBytes(own(QStringLiteral("b.wav")), ownVoice));
         QVERIFY(writeBytes(own(QStringLiteral("b.jpg")), TestSupport::picture(QSize(100, 100), 200)));
     }
-    if (before == QLatin1String("blocked"))
-        QVERIFY(writeBytes(m_data.filePath(QStringLiteral("quilloro")), "a file, not a folder"));
+    if (before == "blocked")
+        QVERIFY(writeBytes(m_folders.data.filePath(QStringLiteral("quilloro")), "a file, not a folder"));
 
     FakeCapture capture;
-    capture.take = take == QLatin1String("voice") ? voiceTake() : std::vector<std::int16_t>(22050, 3);
+    capture.take = voiceTake();
     FakeSound sound;
-    RecordingSession session(capture, sound, m_program);
+    RecordingSession session(capture, sound, m_folders.program);
     QStringList kinds;
-    const QMetaEnum kindNames = QMetaEnum::fromType<Kind>();
-    connect(&session, &RecordingSession::said, this,
-            [&](const SessionMessage &message) { kinds << QLatin1String(kindNames.valueToKey(int(message.kind))); });
+    connect(&session, &RecordingSession::said, this, [&](const SessionMessage &message) {
+        kinds << (message.isError() ? QStringLiteral("!") : QString())
+                + QLatin1String(QMetaEnum::fromType<Kind>().valueToKey(int(message.kind)));
+    });
 
-    play(session, capture, steps);
+    play(session, capture, QLatin1String(r.steps));
 
-    QCOMPARE(session.key(), key);
-    QCOMPARE(session.state(), state);
-    QCOMPARE(capture.calls.join(u' '), calls);
-    QCOMPARE(kinds.join(u' '), said);
+    QCOMPARE(session.key(), QLatin1String(r.key));
+    QCOMPARE(session.state(), r.state);
+    QCOMPARE(capture.calls.join(u' '), QLatin1String(r.calls));
+    QCOMPARE(kinds.join(u' '), QLatin1String(r.said));
     QStringList heard;
     for (const QString &path : std::as_const(sound.played))
-        heard << (path == own(QStringLiteral("b.wav"))                   ? QStringLiteral("own")
-                      : path == m_program + QStringLiteral("/IMG/b.wav") ? QStringLiteral("pack")
-                                                                         : QStringLiteral("take"));
-    QCOMPARE(heard.join(u' '), played);
+        heard << (path == own(QStringLiteral("b.wav"))                           ? QStringLiteral("own")
+                      : path == m_folders.program + QStringLiteral("/IMG/b.wav") ? QStringLiteral("pack")
+                                                                                 : QStringLiteral("take"));
+    QCOMPARE(heard.join(u' '), QLatin1String(r.played));
 
     const QByteArray saved = readBytes(own(QStringLiteral("b.wav")));
-    if (wav == QLatin1String("take")) {
+    if (QByteArray(r.wav) == "take") {
         // What was heard is what was kept: the processed take, a WAV of it.
         QVERIFY(saved.startsWith("RIFF"));
         QCOMPARE(readBytes(sound.played.last()), saved);
     } else {
-        QCOMPARE(saved, wav == QLatin1String("own") ? ownVoice : wav.toLatin1());
+        QCOMPARE(saved, QByteArray(r.wav) == "own" ? ownVoice : QByteArray(r.wav));
     }
-    QCOMPARE(QImage(own(QStringLiteral("b.jpg")), "jpeg").size(), jpg);
+    QCOMPARE(QImage(own(QStringLiteral("b.jpg")), "jpeg").width(), r.jpgWidth);
 
     // The files a message names are the ones the row is about.
     const SessionMessage last = session.lastMessage();
     if (last.kind == Kind::CannotWrite)
-        QCOMPARE(last.path, m_data.filePath(QStringLiteral("quilloro/IMG")));
+        QCOMPARE(last.path, m_folders.data.filePath(QStringLiteral("quilloro/IMG")));
     if (last.kind == Kind::VoiceKept)
         QCOMPARE(last.path, own(QStringLiteral("b.wav")));
     if (last.kind == Kind::PictureUnreadable)
-        QCOMPARE(last.path, m_root.filePath(QStringLiteral("broken.jpg")));
+        QCOMPARE(last.path, root(QStringLiteral("broken.jpg")));
     if (last.kind == Kind::CannotWrite || last.kind == Kind::PictureUnreadable)
         QVERIFY(!last.reason.isEmpty());
 }
