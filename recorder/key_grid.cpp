@@ -26,7 +26,7 @@ KeyGrid::KeyGrid(const QString &programFolder, QWidget *parent)
     for (const KeyMedia::Key &entry : KeyMedia::Keys) {
         const QString key = QString(QChar(entry.key));
         auto *tile = new QToolButton;
-        // The name lets tests and accessibility tools find a tile.
+        // A name by which accessibility tools and scripts can find a tile.
         tile->setObjectName(QStringLiteral("key_") + key);
         tile->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         tile->setIconSize(IconSize);

@@ -4,10 +4,12 @@
 #include "recording_session.h"
 #include "test_support.h"
 
+#include <QHash>
 #include <QMetaEnum>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
+
+#include <functional>
 
 using namespace RecorderFakes;
 using namespace TestSupport;
@@ -49,34 +51,29 @@ void TestRecordingSession::initTestCase()
 void TestRecordingSession::play(RecordingSession &session, FakeCapture &capture, const QString &steps)
 {
     using Media = RecordingSession::Media;
+    const QHash<QString, std::function<void()>> actions{
+        {QStringLiteral("hum"), [&] { capture.take.assign(22050, 3); }},
+        {QStringLiteral("rec"), [&] { session.toggleRecording(); }},
+        {QStringLiteral("keep"), [&] { session.keep(); }},
+        {QStringLiteral("throw"), [&] { session.throwAway(); }},
+        {QStringLiteral("retry"), [&] { session.tryAgain(); }},
+        {QStringLiteral("listen"), [&] { session.listen(); }},
+        {QStringLiteral("choose"), [&] { session.mayChoosePicture(); }},
+        {QStringLiteral("photo"), [&] { session.pictureChosen(root(QStringLiteral("photo.jpg"))); }},
+        {QStringLiteral("broken"), [&] { session.pictureChosen(root(QStringLiteral("broken.jpg"))); }},
+        {QStringLiteral("original:voice"), [&] { session.backToOriginal(Media::Voice); }},
+        {QStringLiteral("original:picture"), [&] { session.backToOriginal(Media::Picture); }},
+        {QStringLiteral("fail:lost"), [&] { emit capture.failed(Capture::Failure::Lost); }},
+        {QStringLiteral("fail:nomic"), [&] { emit capture.failed(Capture::Failure::NoMicrophone); }},
+        {QStringLiteral("fail:noserver"), [&] { emit capture.failed(Capture::Failure::NoServer); }},
+    };
     for (const QString &step : steps.split(u' ', Qt::SkipEmptyParts)) {
-        const QString argument = step.section(u':', 1);
         if (step.size() == 1)
             session.select(step);
-        else if (step == QLatin1String("hum")) // the microphone hears no voice
-            capture.take.assign(22050, 3);
-        else if (step == QLatin1String("rec"))
-            session.toggleRecording();
-        else if (step == QLatin1String("keep"))
-            session.keep();
-        else if (step == QLatin1String("throw"))
-            session.throwAway();
-        else if (step == QLatin1String("retry"))
-            session.tryAgain();
-        else if (step == QLatin1String("listen"))
-            session.listen();
-        else if (step == QLatin1String("choose"))
-            session.mayChoosePicture();
-        else if (step == QLatin1String("photo") || step == QLatin1String("broken"))
-            session.pictureChosen(root(step + QStringLiteral(".jpg")));
-        else if (step.startsWith(QLatin1String("original:")))
-            session.backToOriginal(argument == QLatin1String("voice") ? Media::Voice : Media::Picture);
         else if (step.startsWith(QLatin1String("progress:")))
-            emit capture.progress(-12.0, argument.toLongLong());
-        else if (step.startsWith(QLatin1String("fail:")))
-            emit capture.failed(argument == QLatin1String("lost")        ? Capture::Failure::Lost
-                                    : argument == QLatin1String("nomic") ? Capture::Failure::NoMicrophone
-                                                                         : Capture::Failure::NoServer);
+            emit capture.progress(-12.0, step.section(u':', 1).toLongLong());
+        else if (actions.contains(step))
+            actions[step]();
         else
             QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
     }
