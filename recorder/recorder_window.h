@@ -1,88 +1,50 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "capture.h"
-#include "key_handler.h"
+#include "recording_session.h"
 
-#include <QImage>
-#include <QTemporaryDir>
 #include <QWidget>
 
-#include <cstdint>
-#include <vector>
-
+class KeyGrid;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QToolButton;
 
 // The grown-ups' window: the 36 keys at a glance, the selected one large
 // with its word, and the controls that record a voice, choose a picture or
-// go back to the pack's, writing only into the family's own media folder.
+// go back to the pack's. What they do is the session's; the window shows its
+// state and its sentences, and asks before a family's file is removed or a
+// take or picture not yet kept is lost.
 class RecorderWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    enum class State {
-        Idle,
-        Recording,
-        TakeWaiting,    // a processed take waits for Keep or Try again
-        PictureWaiting, // a chosen picture waits to be kept or thrown away
-    };
-    Q_ENUM(State)
-
     // programFolder: where the pack's IMG is, as for the child's program.
     RecorderWindow(Capture &capture, SoundOperations &sound, const QString &programFolder, QWidget *parent = nullptr);
-    ~RecorderWindow() override;
 
-    State state() const { return m_state; }
-    QString selectedKey() const { return m_key; }
+    const RecordingSession &session() const { return m_session; }
+    KeyGrid *keyGrid() const { return m_grid; }
     // The last sentence shown to the grown-up.
     QString statusText() const;
-
-    void selectKey(const QString &key);
-    void toggleRecording();
-    void keep();
-    void throwAway();
-    void tryAgain();
-    void listen();
-    void choosePicture();
-    void backToOriginalVoice();
-    void backToOriginalPicture();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void createControls();
+    void createControls(const QString &programFolder);
     void createShortcuts();
-    QString ownPath(const QString &extension) const;
-    QString childPath(const QString &key, const QString &extension) const;
-    void refreshKey(const QString &key);
+    void selectKey(const QString &key);
+    void choosePicture();
+    void backToOriginal(RecordingSession::Media media);
     void showSelected();
     void updateControls();
-    void setStatus(const QString &text, bool error = false);
-    bool busyWithSomethingElse();
-    void startRecording();
-    void stopRecording();
-    void captureProgress(double peakDb, qint64 frames);
-    void captureFailed(Capture::Failure failure);
-    void backToOriginal(const QString &extension);
+    void showLevel(double peakDb, qint64 frames);
+    void setStatus(const SessionMessage &message);
 
-    Capture &m_capture;
-    SoundOperations &m_sound;
-    QString m_programFolder;
-    State m_state = State::Idle;
-    QString m_key;
-    std::vector<std::int16_t> m_take;
-    QString m_takePreview;
-    int m_previews = 0;
-    QImage m_picture;
-    QTemporaryDir m_previewDir;
-
-    QList<QToolButton *> m_keys;
+    RecordingSession m_session;
+    KeyGrid *m_grid = nullptr;
     QLabel *m_bigKey = nullptr;
     QLabel *m_word = nullptr;
     QLabel *m_pictureBox = nullptr;

@@ -2,14 +2,37 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="it">
 <context>
-    <name>MediaFiles</name>
+    <name>KeyMedia</name>
     <message>
-        <source>Non riesco a scrivere nella cartella %1 (%2). Controlla che esista e che tu possa scriverci; la registrazione o la figura resta qui, pronta da tenere.</source>
-        <translation>I cannot write into the folder %1 (%2). Check that it exists and that you may write into it; the recording or the picture stays here, ready to keep.</translation>
+        <source>Il file non esiste.</source>
+        <translation>The file does not exist.</translation>
+    </message>
+    <message>
+        <source>Il file non si può leggere.</source>
+        <translation>The file cannot be read.</translation>
+    </message>
+    <message>
+        <source>Il file non contiene un&apos;immagine riconosciuta.</source>
+        <translation>The file does not hold a picture I can recognise.</translation>
+    </message>
+    <message>
+        <source>L&apos;immagine è danneggiata o troppo grande.</source>
+        <translation>The picture is damaged or too large.</translation>
+    </message>
+    <message>
+        <source>Errore sconosciuto.</source>
+        <translation>Unknown error.</translation>
     </message>
     <message>
         <source>non si può creare</source>
         <translation>it cannot be created</translation>
+    </message>
+</context>
+<context>
+    <name>MediaFiles</name>
+    <message>
+        <source>Non riesco a scrivere nella cartella %1 (%2). Controlla che esista e che tu possa scriverci; la registrazione o la figura resta qui, pronta da tenere.</source>
+        <translation>I cannot write into the folder %1 (%2). Check that it exists and that you may write into it; the recording or the picture stays here, ready to keep.</translation>
     </message>
     <message>
         <source>Non riesco a leggere la figura %1 (%2). Scegli una foto o un disegno in JPEG o PNG.</source>
@@ -235,6 +258,10 @@ Picture: %2</translation>
     <message>
         <source>Chiudere?</source>
         <translation>Close?</translation>
+    </message>
+    <message>
+        <source>figura illeggibile</source>
+        <translation>picture unreadable</translation>
     </message>
 </context>
 </TS>

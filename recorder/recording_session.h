@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "capture.h"
+#include "key_handler.h"
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <vector>
+
+// What the session has to tell the grown-up, as a value: the window turns it
+// into a sentence (recorder_texts.h), a test compares its kind.
+struct SessionMessage {
+    Q_GADGET
+
+public:
+    enum class Kind {
+        ChooseAKey,           // nothing selected yet
+        KeySelected,          // key
+        ChooseAKeyFirst,      // an action with no key selected
+        KeepTakeFirst,        // key: a take waits
+        KeepPictureFirst,     // key: a picture waits
+        StopFirst,            // key: recording
+        Recording,            // key
+        NoVoice,              // the take held silence or hum
+        TakeReady,            // key, seconds
+        NoSoundServer,        // the capture's failures
+        NoMicrophone,         //
+        MicrophoneLost,       // key
+        NoOwnFolder,          // neither XDG_DATA_HOME nor HOME
+        CannotWrite,          // path: the folder; reason
+        VoiceKept,            // key, path: the file
+        PictureKept,          // key, path: the file
+        RecordingInterrupted, // key
+        TakeThrownAway,       // key
+        PictureThrownAway,    // key
+        NothingToListen,      // key, path: the file looked for
+        PictureUnreadable,    // path: the chosen file; reason
+        PictureReady,         // key, size
+        AlreadyOriginalVoice, // key
+        AlreadyOriginalPicture,
+        CannotRemove,      // path: the file; reason
+        OriginalVoiceBack, // key
+        OriginalPictureBack,
+    };
+    Q_ENUM(Kind)
+    Kind kind = Kind::ChooseAKey;
+    QString key;
+    QString path;
+    QString reason;
+    double seconds = 0;
+    QSize size;
+
+    // Shown as an error: something the grown-up has to do or to check.
+    bool isError() const;
+};
+
+// The recorder's work on one key at a time, without a window: which key is
+// selected, recording a take through the Capture, a take or a chosen picture
+// waiting to be kept or thrown away, and the family's own files written and
+// removed. Every step it takes is told through said(); a step that cannot
+// be taken now leaves everything as it was.
+class RecordingSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State {
+        Idle,
+        Recording,
+        TakeWaiting,    // a processed take waits for Keep or Try again
+        PictureWaiting, // a chosen picture waits to be kept or thrown away
+    };
+    Q_ENUM(State)
+    enum class Media { Voice, Picture };
+
+    // programFolder: where the pack's IMG is, as for the child's program.
+    RecordingSession(Capture &capture, SoundOperations &sound, const QString &programFolder, QObject *parent = nullptr);
+    ~RecordingSession() override;
+
+    State state() const { return m_state; }
+    QString key() const { return m_key; }
+    // The chosen picture while it waits, fitted as it would be kept.
+    const QImage &pictureWaiting() const { return m_picture; }
+    SessionMessage lastMessage() const { return m_last; }
+    bool somethingWaiting() const { return m_state == State::TakeWaiting || m_state == State::PictureWaiting; }
+    // Whether the family has its own file of that kind for the key.
+    static bool hasOwn(const QString &key, Media media);
+    // Whether backToOriginal() would now remove a file of the family's:
+    // the window asks the grown-up first.
+    bool wouldRemoveOwn(Media media) const;
+    // The file the child's program uses for key + extension.
+    QString mediaFile(const QString &key, QStringView extension) const;
+
+    // Returns whether the key is now the selected one.
+    bool select(const QString &key);
+    void toggleRecording();
+    void keep();
+    void throwAway();
+    void tryAgain();
+    void listen();
+    // Whether a picture may be chosen now; if not, says why.
+    bool mayChoosePicture();
+    void pictureChosen(const QString &path);
+    void backToOriginal(Media media);
+    // Stops the capture, as the window closes.
+    void stopCapture();
+
+signals:
+    void said(const SessionMessage &message);
+    // The state, the selected key or the picture waiting changed.
+    void changed();
+    // A file of the family's was written or removed for the key.
+    void ownFilesChanged(const QString &key);
+    // While recording: the loudest sample since the last report, in dBFS,
+    // and the frames recorded so far.
+    void level(double peakDb, qint64 frames);
+
+private:
+    void say(SessionMessage::Kind kind, SessionMessage message = {});
+    void setState(State state);
+    bool busyWithSomethingElse();
+    void startRecording();
+    void stopRecording();
+    void captureProgress(double peakDb, qint64 frames);
+    void captureFailed(Capture::Failure failure);
+
+    Capture &m_capture;
+    SoundOperations &m_sound;
+    QString m_programFolder;
+    State m_state = State::Idle;
+    QString m_key;
+    std::vector<std::int16_t> m_take;
+    QString m_takePreview;
+    int m_previews = 0;
+    QImage m_picture;
+    QTemporaryDir m_previewDir;
+    SessionMessage m_last;
+};

@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "messages.h"
+#include "recorder_fakes.h"
+#include "recording_session.h"
+#include "test_support.h"
+
+#include <QHash>
+#include <QMetaEnum>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <functional>
+
+using namespace RecorderFakes;
+using namespace TestSupport;
+using State = RecordingSession::State;
+using Kind = SessionMessage::Kind;
+
+class TestRecordingSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init() { m_folders.nextFamily(); }
+    void steps_data();
+    void steps();
+    void everyMessageHasItsSentence();
+
+private:
+    // The steps of a row, one word each: a key selects it; "hum": the
+    // microphone hears no voice from now on; "rec", "keep",
+    // "throw", "retry", "listen", "choose" (may a picture be chosen),
+    // "photo" or "broken" (that file chosen), "original:voice",
+    // "original:picture"; "progress:FRAMES", "fail:lost", "fail:nomic",
+    // "fail:noserver" for what the capture reports.
+    void play(RecordingSession &session, FakeCapture &capture, const QString &steps);
+    QString own(const QString &name) const { return m_folders.own(name); }
+    QString root(const QString &name) const { return m_folders.root.filePath(name); }
+
+    Folders m_folders;
+};
+
+void TestRecordingSession::initTestCase()
+{
+    QVERIFY(m_folders.createPack());
+    QVERIFY(writeBytes(root(QStringLiteral("photo.jpg")), TestSupport::picture(QSize(1200, 900), 120)));
+    QVERIFY(writeBytes(root(QStringLiteral("broken.jpg")), "not a picture"));
+}
+
+void TestRecordingSession::play(RecordingSession &session, FakeCapture &capture, const QString &steps)
+{
+    using Media = RecordingSession::Media;
+    const QHash<QString, std::function<void()>> actions{
+        {QStringLiteral("hum"), [&] { capture.take.assign(22050, 3); }},
+        {QStringLiteral("rec"), [&] { session.toggleRecording(); }},
+        {QStringLiteral("keep"), [&] { session.keep(); }},
+        {QStringLiteral("throw"), [&] { session.throwAway(); }},
+        {QStringLiteral("retry"), [&] { session.tryAgain(); }},
+        {QStringLiteral("listen"), [&] { session.listen(); }},
+        {QStringLiteral("choose"), [&] { session.mayChoosePicture(); }},
+        {QStringLiteral("photo"), [&] { session.pictureChosen(root(QStringLiteral("photo.jpg"))); }},
+        {QStringLiteral("broken"), [&] { session.pictureChosen(root(QStringLiteral("broken.jpg"))); }},
+        {QStringLiteral("original:voice"), [&] { session.backToOriginal(Media::Voice); }},
+        {QStringLiteral("original:picture"), [&] { session.backToOriginal(Media::Picture); }},
+        {QStringLiteral("fail:lost"), [&] { emit capture.failed(Capture::Failure::Lost); }},
+        {QStringLiteral("fail:nomic"), [&] { emit capture.failed(Capture::Failure::NoMicrophone); }},
+        {QStringLiteral("fail:noserver"), [&] { emit capture.failed(Capture::Failure::NoServer); }},
+    };
+    for (const QString &step : steps.split(u' ', Qt::SkipEmptyParts)) {
+        if (step.size() == 1)
+            session.select(step);
+        else if (step.startsWith(QLatin1String("progress:")))
+            emit capture.progress(-12.0, step.section(u':', 1).toLongLong());
+        else if (actions.contains(step))
+            actions[step]();
+        else
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+    }
+}
+
+namespace {
+
+struct Row {
+    const char *name;
+    // "old": the family's b.wav holds "old"; "own": a voice and a 100 x 100
+    // picture of the family's for b; "blocked": its folder is a file.
+    const char *before;
+    const char *steps;
+    const char *key;
+    State state;
+    const char *calls;  // asked of the capture
+    const char *wav;    // the family's b.wav afterwards: "", "old", "own", "take"
+    int jpgWidth;       // the family's b.jpg afterwards; 0: none
+    const char *played; // "take" (the take waiting), "pack", "own"
+    const char *said;   // the kinds of every message, "!" before an error
+};
+
+const Row Rows[] = {
+    {"record and keep", "", "b rec rec keep", "b", State::Idle, "start stop", "take", 0, "take",
+     "KeySelected Recording TakeReady VoiceKept"},
+    {"kept over the family's old one", "old", "b rec rec keep", "b", State::Idle, "start stop", "take", 0, "take",
+     "KeySelected Recording TakeReady VoiceKept"},
+    {"thrown away", "old", "b rec rec throw", "b", State::Idle, "start stop", "old", 0, "take",
+     "KeySelected Recording TakeReady TakeThrownAway"},
+    {"thrown away while recording", "", "b rec throw", "b", State::Idle, "start stop", "", 0, "",
+     "KeySelected Recording RecordingInterrupted"},
+    {"a take with no voice is not kept", "", "hum b rec rec keep", "b", State::Idle, "start stop", "", 0, "",
+     "KeySelected Recording !NoVoice"},
+    {"stops by itself after 10 s", "", "b rec progress:110250 progress:220500", "b", State::TakeWaiting, "start stop",
+     "", 0, "take", "KeySelected Recording TakeReady"},
+    {"microphone lost: the old file stays", "old", "b rec progress:2205 fail:lost", "b", State::Idle, "start stop",
+     "old", 0, "", "KeySelected Recording !MicrophoneLost"},
+    {"no microphone", "", "b rec fail:nomic", "b", State::Idle, "start stop", "", 0, "",
+     "KeySelected Recording !NoMicrophone"},
+    {"no sound server", "", "b rec fail:noserver", "b", State::Idle, "start stop", "", 0, "",
+     "KeySelected Recording !NoSoundServer"},
+    {"a failure after stopping is old news", "", "b rec rec fail:lost keep", "b", State::Idle, "start stop", "take", 0,
+     "take", "KeySelected Recording TakeReady VoiceKept"},
+    {"no key chosen yet", "", "rec choose listen original:voice keep", "", State::Idle, "", "", 0, "",
+     "!ChooseAKeyFirst !ChooseAKeyFirst"},
+    {"another key waits for the take", "", "b rec rec c choose original:voice", "b", State::TakeWaiting, "start stop",
+     "", 0, "take", "KeySelected Recording TakeReady !KeepTakeFirst !KeepTakeFirst !KeepTakeFirst"},
+    {"recording again: try again", "", "b rec rec rec", "b", State::Recording, "start stop start", "", 0, "take",
+     "KeySelected Recording TakeReady Recording"},
+    {"try again, then keep the second", "", "b rec rec retry rec keep", "b", State::Idle, "start stop start stop",
+     "take", 0, "take take", "KeySelected Recording TakeReady Recording TakeReady VoiceKept"},
+    {"listening to the take waiting", "", "b rec rec listen", "b", State::TakeWaiting, "start stop", "", 0, "take take",
+     "KeySelected Recording TakeReady"},
+    {"nothing heard while recording", "", "b rec listen", "b", State::Recording, "start", "", 0, "",
+     "KeySelected Recording"},
+    {"while recording nothing else", "", "b rec c choose original:picture", "b", State::Recording, "start", "", 0, "",
+     "KeySelected Recording !StopFirst !StopFirst !StopFirst"},
+    {"folder cannot be written: the take waits", "blocked", "b rec rec keep", "b", State::TakeWaiting, "start stop", "",
+     0, "take", "KeySelected Recording TakeReady !CannotWrite"},
+    {"picture kept, within 500 x 250", "", "b photo keep", "b", State::Idle, "", "", 333, "",
+     "KeySelected PictureReady PictureKept"},
+    {"picture thrown away", "", "b photo throw", "b", State::Idle, "", "", 0, "",
+     "KeySelected PictureReady PictureThrownAway"},
+    {"picture cannot be read", "", "b broken keep", "b", State::Idle, "", "", 0, "", "KeySelected !PictureUnreadable"},
+    {"a picture waits: nothing else", "", "b photo rec c choose", "b", State::PictureWaiting, "", "", 0, "",
+     "KeySelected PictureReady !KeepPictureFirst !KeepPictureFirst !KeepPictureFirst"},
+    {"back to the pack's voice", "own", "b original:voice listen", "b", State::Idle, "", "", 100, "pack",
+     "KeySelected OriginalVoiceBack"},
+    {"back to the pack's picture", "own", "b original:picture listen", "b", State::Idle, "", "own", 0, "own",
+     "KeySelected OriginalPictureBack"},
+    {"already the pack's", "", "b original:voice original:picture", "b", State::Idle, "", "", 0, "",
+     "KeySelected AlreadyOriginalVoice AlreadyOriginalPicture"},
+    {"nothing to listen to", "", "d listen", "d", State::Idle, "", "", 0, "", "KeySelected !NothingToListen"},
+};
+
+} // namespace
+
+void TestRecordingSession::steps_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < int(std::size(Rows)); ++i)
+        QTest::newRow(Rows[i].name) << i;
+}
+
+void TestRecordingSession::steps()
+{
+    QFETCH(int, row);
+    const Row &r = Rows[row];
+    const QByteArray ownVoice = recording(2205, 500);
+    const QByteArray before(r.before);
+    if (before == "old")
+        QVERIFY(writeBytes(own(QStringLiteral("b.wav")), "old"));
+    if (before == "own") {
+        QVERIFY(writeBytes(own(QStringLiteral("b.wav")), ownVoice));
+        QVERIFY(writeBytes(own(QStringLiteral("b.jpg")), TestSupport::picture(QSize(100, 100), 200)));
+    }
+    if (before == "blocked")
+        QVERIFY(writeBytes(m_folders.data.filePath(QStringLiteral("quilloro")), "a file, not a folder"));
+
+    FakeCapture capture;
+    capture.take = voiceTake();
+    FakeSound sound;
+    RecordingSession session(capture, sound, m_folders.program);
+    QStringList kinds;
+    connect(&session, &RecordingSession::said, this, [&](const SessionMessage &message) {
+        kinds << (message.isError() ? QStringLiteral("!") : QString())
+                + QLatin1String(QMetaEnum::fromType<Kind>().valueToKey(int(message.kind)));
+    });
+
+    play(session, capture, QLatin1String(r.steps));
+
+    QCOMPARE(session.key(), QLatin1String(r.key));
+    QCOMPARE(session.state(), r.state);
+    QCOMPARE(capture.calls.join(u' '), QLatin1String(r.calls));
+    QCOMPARE(kinds.join(u' '), QLatin1String(r.said));
+    QStringList heard;
+    for (const QString &path : std::as_const(sound.played))
+        heard << (path == own(QStringLiteral("b.wav"))                           ? QStringLiteral("own")
+                      : path == m_folders.program + QStringLiteral("/IMG/b.wav") ? QStringLiteral("pack")
+                                                                                 : QStringLiteral("take"));
+    QCOMPARE(heard.join(u' '), QLatin1String(r.played));
+
+    const QByteArray saved = readBytes(own(QStringLiteral("b.wav")));
+    if (QByteArray(r.wav) == "take") {
+        // What was heard is what was kept: the processed take, a WAV of it.
+        QVERIFY(saved.startsWith("RIFF"));
+        QCOMPARE(readBytes(sound.played.last()), saved);
+    } else {
+        QCOMPARE(saved, QByteArray(r.wav) == "own" ? ownVoice : QByteArray(r.wav));
+    }
+    QCOMPARE(QImage(own(QStringLiteral("b.jpg")), "jpeg").width(), r.jpgWidth);
+
+    // The files a message names are the ones the row is about.
+    const SessionMessage last = session.lastMessage();
+    if (last.kind == Kind::CannotWrite)
+        QCOMPARE(last.path, m_folders.data.filePath(QStringLiteral("quilloro/IMG")));
+    if (last.kind == Kind::VoiceKept)
+        QCOMPARE(last.path, own(QStringLiteral("b.wav")));
+    if (last.kind == Kind::PictureUnreadable)
+        QCOMPARE(last.path, root(QStringLiteral("broken.jpg")));
+    if (last.kind == Kind::CannotWrite || last.kind == Kind::PictureUnreadable)
+        QVERIFY(!last.reason.isEmpty());
+}
+
+// Each kind of message has a sentence of its own with every argument filled in.
+void TestRecordingSession::everyMessageHasItsSentence()
+{
+    const QMetaEnum kinds = QMetaEnum::fromType<Kind>();
+    QSet<QString> sentences;
+    for (int i = 0; i < kinds.keyCount(); ++i) {
+        SessionMessage message;
+        message.kind = Kind(kinds.value(i));
+        message.key = QStringLiteral("b");
+        message.path = QStringLiteral("/folder/b.wav");
+        message.reason = QStringLiteral("why");
+        const QString sentence = RecorderTexts::sentence(message);
+        QVERIFY2(!sentence.isEmpty(), kinds.key(i));
+        QVERIFY2(!sentence.contains(QRegularExpression(QStringLiteral("%\\d"))), qPrintable(sentence));
+        sentences << sentence;
+    }
+    QCOMPARE(sentences.size(), kinds.keyCount());
+}
+
+QTEST_MAIN(TestRecordingSession)
+#include "tst_recording_session.moc"
