@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The WASAPI capture where there is no microphone (the unit tests' Wine
-// prefix has no audio driver): it says so, hands back nothing and leaves
-// nothing running. Given arguments, it is a small recorder for the
+// The WASAPI capture where there is no microphone (the unit tests run under
+// Wine with no sound server, so Wine lists none): it says so, hands back
+// nothing and leaves nothing running. Given arguments, it is a small recorder for the
 // end-to-end check instead:
 //     tst_capture_wasapi record FILE SECONDS
 // records a take of SECONDS from the default microphone into FILE (a WAV),
 // writing "progress FRAMES" lines to standard output as it goes, then
 // "recorded FRAMES" or "failed FAILURE FRAMES"; the status is 0 for a take
-// recorded to its end, 3 for a failure, 1 if nothing was heard of it.
+// recorded to its end, 3 for a failure, 1 if FILE cannot be written.
 #include "capture_wasapi.h"
 
 #include <QMetaEnum>
