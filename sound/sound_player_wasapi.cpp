@@ -10,12 +10,15 @@
 #include <audioclient.h>
 #include <mmdeviceapi.h>
 #include <mmreg.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -25,33 +28,6 @@ constexpr REFERENCE_TIME BufferDuration = 40 * 10000;
 // A device that asks for nothing for this long while playing has stopped
 // working (it went away without saying so): it is let go.
 constexpr DWORD StalledMs = 2000;
-
-// Owns one reference to a COM object.
-template<typename T> class ComRef
-{
-public:
-    ComRef() = default;
-    ComRef(const ComRef &) = delete;
-    ComRef &operator=(const ComRef &) = delete;
-    ~ComRef() { reset(); }
-
-    void reset()
-    {
-        if (T *old = std::exchange(m_object, nullptr))
-            old->Release();
-    }
-    T **put()
-    {
-        reset();
-        return &m_object;
-    }
-    void **putVoid() { return reinterpret_cast<void **>(put()); }
-    T *operator->() const { return m_object; }
-    explicit operator bool() const { return m_object != nullptr; }
-
-private:
-    T *m_object = nullptr;
-};
 
 // The KSDATAFORMAT_SUBTYPE_* GUID of a WAVE_FORMAT_* tag.
 bool isSubtype(const GUID &guid, WORD tag)
@@ -108,8 +84,8 @@ struct SoundPlayer::Private {
     std::thread thread;
 
     // The sound thread's own. The device is only held while a recording plays.
-    ComRef<IAudioClient> client;
-    ComRef<IAudioRenderClient> renderer;
+    ComPtr<IAudioClient> client;
+    ComPtr<IAudioRenderClient> renderer;
     MixFormat format;
     UINT32 bufferFrames = 0;
     std::shared_ptr<const Clip> current;
@@ -127,12 +103,11 @@ bool SoundPlayer::Private::open()
 {
     // The default output is looked up afresh each time: the one used last
     // may have gone away, and there may be one now where there was none.
-    ComRef<IMMDeviceEnumerator> enumerator;
-    ComRef<IMMDevice> device;
-    if (FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                enumerator.putVoid()))
-        || FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, device.put()))
-        || FAILED(device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, client.putVoid()))) {
+    ComPtr<IMMDeviceEnumerator> enumerator;
+    ComPtr<IMMDevice> device;
+    if (FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, IID_PPV_ARGS(&enumerator)))
+        || FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device))
+        || FAILED(device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, &client))) {
         release();
         return false;
     }
@@ -148,7 +123,7 @@ bool SoundPlayer::Private::open()
         && SUCCEEDED(client->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_EVENTCALLBACK, BufferDuration, 0,
                                         mix, nullptr))
         && SUCCEEDED(client->SetEventHandle(wantsData)) && SUCCEEDED(client->GetBufferSize(&bufferFrames))
-        && SUCCEEDED(client->GetService(__uuidof(IAudioRenderClient), renderer.putVoid()));
+        && SUCCEEDED(client->GetService(IID_PPV_ARGS(&renderer)));
     CoTaskMemFree(mix);
     if (!ready) {
         release();
@@ -162,8 +137,8 @@ void SoundPlayer::Private::release()
 {
     if (client)
         client->Stop();
-    renderer.reset();
-    client.reset();
+    renderer.Reset();
+    client.Reset();
     current.reset();
     position = length = 0;
 }
@@ -224,7 +199,7 @@ void SoundPlayer::Private::run()
                 continue;
             // A failure with a device already open may only mean that it went
             // away: try once more with the default output as it is now.
-            const bool hadDevice = bool(client);
+            const bool hadDevice = client != nullptr;
             if (!start(clip)) {
                 release();
                 if (hadDevice && !start(clip))
