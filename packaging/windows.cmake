@@ -3,7 +3,7 @@
 # it, the Qt and C++ runtime libraries it loads and no others), packed as an
 # installer (cpack -G NSIS) and as a zip (cpack -G ZIP).
 
-install(TARGETS quilloro RUNTIME DESTINATION .)
+install(TARGETS quilloro quilloro-registra RUNTIME DESTINATION .)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/media/IMG/ DESTINATION IMG
         FILES_MATCHING PATTERN "*.wav" PATTERN "*.jpg")
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
@@ -90,7 +90,9 @@ set(CPACK_NSIS_DEFINES "Target amd64-unicode
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME Quilloro)
 set(CPACK_NSIS_DISPLAY_NAME Quilloro)
-set(CPACK_PACKAGE_EXECUTABLES quilloro Quilloro)
+# Start menu entries: the child's program, and the recorder for grown-ups
+# (a colon cannot be in a shortcut's file name).
+set(CPACK_PACKAGE_EXECUTABLES quilloro Quilloro quilloro-registra "Quilloro - voci e figure")
 set(CPACK_NSIS_INSTALLED_ICON_NAME quilloro.exe)
 set(CPACK_NSIS_MUI_ICON ${CMAKE_BINARY_DIR}/quilloro.ico)
 set(CPACK_NSIS_MUI_UNIICON ${CMAKE_BINARY_DIR}/quilloro.ico)

@@ -59,8 +59,10 @@ check "the take is mono ($(wav_info -c "$wav"))" test "$(wav_info -c "$wav")" = 
 check "at 22050 Hz ($(wav_info -r "$wav"))" test "$(wav_info -r "$wav")" = 22050
 check "in 16 bits ($(wav_info -b "$wav"))" test "$(wav_info -b "$wav")" = 16
 check "the tone is heard ($(peak "$wav") at most)" above "$(peak "$wav")" 0.3
+# Within 3 %: sox counts zero crossings, which a dropout on a busy machine
+# nudges; a rate taken wrongly (44100 for 48000) is off by 9 %.
 check "at its pitch, 440 Hz ($(pitch "$wav") Hz)" \
-    eval 'above "$(pitch "$wav")" 435 && above 445 "$(pitch "$wav")"'
+    eval 'above "$(pitch "$wav")" 427 && above 453 "$(pitch "$wav")"'
 
 echo "--- the microphone taken away during a take"
 take unplugged 10
