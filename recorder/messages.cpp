@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 QString RecorderTexts::sentence(const SessionMessage &message)
 {
@@ -29,16 +30,14 @@ QString RecorderTexts::sentence(const SessionMessage &message)
         return tr("Sto registrando %1: prima fermati con Spazio.").arg(key);
     case Kind::Recording:
         return tr("Sto registrando %1: parla ora. Premi Spazio quando hai finito; dopo %2 secondi mi fermo da solo.")
-            .arg(key)
-            .arg(Take::MaxSeconds);
+            .arg(key, QLocale().toString(Take::MaxSeconds));
     case Kind::NoVoice:
         return tr("Nella registrazione non si sente nessuna voce, quindi non l'ho tenuta. Controlla che il "
                   "microfono sia collegato, acceso e non silenziato; poi parla vicino al microfono e riprova.");
     case Kind::TakeReady:
         return tr("Ecco la registrazione di %1 (%2 secondi). Premi Invio per tenerla, Spazio per riprovare, Esc per "
                   "buttarla via.")
-            .arg(key)
-            .arg(message.seconds, 0, 'f', 1);
+            .arg(key, QLocale().toString(message.seconds, 'f', 1));
     case Kind::NoSoundServer:
         return tr("Nessun microfono trovato: il sistema audio del computer non risponde. Controlla che il suono "
                   "funzioni (per esempio che un video si senta), poi riprova.");
@@ -75,9 +74,7 @@ QString RecorderTexts::sentence(const SessionMessage &message)
             .arg(path, message.reason);
     case Kind::PictureReady:
         return tr("Ecco la figura per %1 (%2 × %3). Premi Invio per tenerla, Esc per buttarla via.")
-            .arg(key)
-            .arg(message.size.width())
-            .arg(message.size.height());
+            .arg(key, QLocale().toString(message.size.width()), QLocale().toString(message.size.height()));
     case Kind::AlreadyOriginalVoice:
         return tr("%1 ha già la voce originale.").arg(key);
     case Kind::AlreadyOriginalPicture:

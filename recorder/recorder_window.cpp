@@ -15,6 +15,7 @@
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -201,14 +202,14 @@ void RecorderWindow::updateControls()
     m_originalPicture->setEnabled(selected && idle);
     if (!recording) {
         m_meter->setValue(0);
-        m_seconds->setText(tr("%1 s").arg(0));
+        m_seconds->setText(tr("%1 s").arg(QLocale().toString(0.0, 'f', 1)));
     }
 }
 
 void RecorderWindow::showLevel(double peakDb, qint64 frames)
 {
     m_meter->setValue(std::clamp(int(peakDb + 60.0), 0, 60));
-    m_seconds->setText(tr("%1 s").arg(frames / Take::SampleRate));
+    m_seconds->setText(tr("%1 s").arg(QLocale().toString(double(frames) / Take::SampleRate, 'f', 1)));
 }
 
 void RecorderWindow::setStatus(const SessionMessage &message)
@@ -270,8 +271,8 @@ void RecorderWindow::closeEvent(QCloseEvent *event)
     if (m_session.somethingWaiting()) {
         const QString key = m_session.key();
         const QString question = m_session.state() == State::TakeWaiting
-            ? tr("La registrazione di %1 non è ancora tenuta. Chiudere e buttarla via?").arg(key)
-            : tr("La figura di %1 non è ancora tenuta. Chiudere e buttarla via?").arg(key);
+            ? tr("La registrazione di %1 non l'hai ancora tenuta. Chiudere e buttarla via?").arg(key)
+            : tr("La figura di %1 non l'hai ancora tenuta. Chiudere e buttarla via?").arg(key);
         if (QMessageBox::question(this, tr("Chiudere?"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             != QMessageBox::Yes) {
             event->ignore();

@@ -218,9 +218,11 @@ void TestRecordingSession::steps()
         QVERIFY(!last.reason.isEmpty());
 }
 
-// Each kind of message has a sentence of its own with every argument filled in.
+// Each kind of message has a sentence of its own with every argument filled
+// in, its numbers written as the locale writes them.
 void TestRecordingSession::everyMessageHasItsSentence()
 {
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     const QMetaEnum kinds = QMetaEnum::fromType<Kind>();
     QSet<QString> sentences;
     for (int i = 0; i < kinds.keyCount(); ++i) {
@@ -229,9 +231,13 @@ void TestRecordingSession::everyMessageHasItsSentence()
         message.key = QStringLiteral("b");
         message.path = QStringLiteral("/folder/b.wav");
         message.reason = QStringLiteral("why");
+        message.seconds = 1.5;
+        message.size = QSize(1333, 250);
         const QString sentence = RecorderTexts::sentence(message);
         QVERIFY2(!sentence.isEmpty(), kinds.key(i));
         QVERIFY2(!sentence.contains(QRegularExpression(QStringLiteral("%\\d"))), qPrintable(sentence));
+        if (message.kind == Kind::TakeReady || message.kind == Kind::PictureReady)
+            QVERIFY2(sentence.contains(message.kind == Kind::TakeReady ? u"1,5" : u"1.333"), qPrintable(sentence));
         sentences << sentence;
     }
     QCOMPARE(sentences.size(), kinds.keyCount());

@@ -248,20 +248,20 @@ Picture: %2</translation>
         <translation>%1 has its original picture again.</translation>
     </message>
     <message>
-        <source>La registrazione di %1 non è ancora tenuta. Chiudere e buttarla via?</source>
-        <translation>The recording of %1 is not kept yet. Close and throw it away?</translation>
-    </message>
-    <message>
-        <source>La figura di %1 non è ancora tenuta. Chiudere e buttarla via?</source>
-        <translation>The picture of %1 is not kept yet. Close and throw it away?</translation>
-    </message>
-    <message>
         <source>Chiudere?</source>
         <translation>Close?</translation>
     </message>
     <message>
         <source>figura illeggibile</source>
         <translation>picture unreadable</translation>
+    </message>
+    <message>
+        <source>La registrazione di %1 non l&apos;hai ancora tenuta. Chiudere e buttarla via?</source>
+        <translation>You have not kept the recording of %1 yet. Close and throw it away?</translation>
+    </message>
+    <message>
+        <source>La figura di %1 non l&apos;hai ancora tenuta. Chiudere e buttarla via?</source>
+        <translation>You have not kept the picture of %1 yet. Close and throw it away?</translation>
     </message>
 </context>
 </TS>
