@@ -34,6 +34,9 @@ QString RecorderTexts::sentence(const SessionMessage &message)
     case Kind::NoVoice:
         return tr("Nella registrazione non si sente nessuna voce, quindi non l'ho tenuta. Controlla che il "
                   "microfono sia collegato, acceso e non silenziato; poi parla vicino al microfono e riprova.");
+    case Kind::TooShort:
+        return tr("La registrazione è troppo breve, quindi non l'ho tenuta. Per registrare fai clic su Registra (o "
+                  "premi Spazio), parla, e solo quando hai finito fai clic su Ferma (o premi di nuovo Spazio).");
     case Kind::TakeReady:
         return tr("Ecco la registrazione di %1 (%2 secondi). Premi Invio per tenerla, Spazio per riprovare, Esc per "
                   "buttarla via.")

@@ -165,9 +165,9 @@ void RecordingSession::stopRecording()
     if (samples.size() > longest)
         samples.resize(longest);
     Take::Processed take = Take::process(samples, Take::SampleRate);
-    if (take.outcome == Take::Outcome::NoVoice) {
+    if (take.outcome != Take::Outcome::Ready) {
         setState(State::Idle);
-        say(SessionMessage::Kind::NoVoice);
+        say(take.outcome == Take::Outcome::TooShort ? SessionMessage::Kind::TooShort : SessionMessage::Kind::NoVoice);
         return;
     }
     m_take = std::move(take.samples);

@@ -28,6 +28,7 @@ public:
         StopFirst,            // key: recording
         Recording,            // key
         NoVoice,              // the take held silence or hum
+        TooShort,             // the take was stopped as soon as started
         TakeReady,            // key, seconds
         NoSoundServer,        // the capture's failures
         NoMicrophone,         //

@@ -29,7 +29,7 @@ private slots:
 
 private:
     // The steps of a row, one word each: a key selects it; "hum": the
-    // microphone hears no voice from now on; "rec", "keep",
+    // microphone hears no voice from now on; "short": a loud take of 0.4 s; "rec", "keep",
     // "throw", "retry", "listen", "choose" (may a picture be chosen),
     // "photo" or "broken" (that file chosen), "original:voice",
     // "original:picture"; "progress:FRAMES", "fail:lost", "fail:nomic",
@@ -53,6 +53,7 @@ void TestRecordingSession::play(RecordingSession &session, FakeCapture &capture,
     using Media = RecordingSession::Media;
     const QHash<QString, std::function<void()>> actions{
         {QStringLiteral("hum"), [&] { capture.take.assign(22050, 3); }},
+        {QStringLiteral("short"), [&] { capture.take.resize(22050 * 4 / 10, 8000); }},
         {QStringLiteral("rec"), [&] { session.toggleRecording(); }},
         {QStringLiteral("keep"), [&] { session.keep(); }},
         {QStringLiteral("throw"), [&] { session.throwAway(); }},
@@ -107,6 +108,8 @@ const Row Rows[] = {
      "KeySelected Recording RecordingInterrupted"},
     {"a take with no voice is not kept", "", "hum b rec rec keep", "b", State::Idle, "start stop", "", 0, "",
      "KeySelected Recording !NoVoice"},
+    {"a double click: too short", "", "short b rec rec keep", "b", State::Idle, "start stop", "", 0, "",
+     "KeySelected Recording !TooShort"},
     {"stops by itself after 10 s", "", "b rec progress:110250 progress:220500", "b", State::TakeWaiting, "start stop",
      "", 0, "take", "KeySelected Recording TakeReady"},
     {"microphone lost: the old file stays", "old", "b rec progress:2205 fail:lost", "b", State::Idle, "start stop",

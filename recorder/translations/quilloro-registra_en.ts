@@ -263,5 +263,9 @@ Picture: %2</translation>
         <source>La figura di %1 non l&apos;hai ancora tenuta. Chiudere e buttarla via?</source>
         <translation>You have not kept the picture of %1 yet. Close and throw it away?</translation>
     </message>
+    <message>
+        <source>La registrazione è troppo breve, quindi non l&apos;ho tenuta. Per registrare fai clic su Registra (o premi Spazio), parla, e solo quando hai finito fai clic su Ferma (o premi di nuovo Spazio).</source>
+        <translation>The recording is too short, so I did not keep it. To record, click Record (or press Space), speak, and only when you have finished click Stop (or press Space again).</translation>
+    </message>
 </context>
 </TS>
