@@ -38,8 +38,8 @@ QString RecorderTexts::sentence(const SessionMessage &message)
         return tr("La registrazione è troppo breve, quindi non l'ho tenuta. Per registrare fai clic su Registra (o "
                   "premi Spazio), parla, e solo quando hai finito fai clic su Ferma (o premi di nuovo Spazio).");
     case Kind::TakeReady:
-        return tr("Ecco la registrazione di %1 (%2 secondi). Premi Invio per tenerla, Spazio per riprovare, Esc per "
-                  "buttarla via.")
+        return tr("Ecco la registrazione di %1 (%2 secondi). Premi Invio per tenerla, Esc per buttarla via, o "
+                  "Riprova per registrarla di nuovo.")
             .arg(key, QLocale().toString(message.seconds, 'f', 1));
     case Kind::NoSoundServer:
         return tr("Nessun microfono trovato: il sistema audio del computer non risponde. Controlla che il suono "

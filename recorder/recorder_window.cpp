@@ -94,6 +94,7 @@ void RecorderWindow::createControls(const QString &programFolder)
     m_listen = button(tr("&Ascolta"), [this] { m_session.listen(); });
     m_record = button(tr("&Registra (Spazio)"), [this] { m_session.toggleRecording(); });
     m_keep = button(tr("&Tieni (Invio)"), [this] { m_session.keep(); });
+    m_throw = button(tr("&Butta via (Esc)"), [this] { m_session.throwAway(); });
     m_retry = button(tr("Ri&prova"), [this] { m_session.tryAgain(); });
     m_choose = button(tr("Scegli una &figura… (Ctrl+O)"), [this] { choosePicture(); });
     m_originalVoice = button(tr("&Voce originale"), [this] { backToOriginal(Media::Voice); });
@@ -108,13 +109,14 @@ void RecorderWindow::createControls(const QString &programFolder)
     controls->addWidget(m_listen, 0, 0);
     controls->addWidget(m_record, 0, 1);
     controls->addWidget(m_keep, 1, 0);
-    controls->addWidget(m_retry, 1, 1);
-    controls->addWidget(m_meter, 2, 0);
-    controls->addWidget(m_seconds, 2, 1);
-    controls->addWidget(m_choose, 3, 0, 1, 2);
-    controls->addWidget(m_originalVoice, 4, 0);
-    controls->addWidget(m_originalPicture, 4, 1);
-    controls->setRowStretch(5, 1);
+    controls->addWidget(m_throw, 1, 1);
+    controls->addWidget(m_retry, 2, 0);
+    controls->addWidget(m_meter, 3, 0);
+    controls->addWidget(m_seconds, 3, 1);
+    controls->addWidget(m_choose, 4, 0, 1, 2);
+    controls->addWidget(m_originalVoice, 5, 0);
+    controls->addWidget(m_originalPicture, 5, 1);
+    controls->setRowStretch(6, 1);
 
     auto *selected = new QHBoxLayout;
     selected->addLayout(keyColumn);
@@ -196,6 +198,7 @@ void RecorderWindow::updateControls()
     m_record->setEnabled(selected && state != State::PictureWaiting);
     m_record->setText(recording ? tr("&Ferma (Spazio)") : tr("&Registra (Spazio)"));
     m_keep->setEnabled(m_session.somethingWaiting());
+    m_throw->setEnabled(m_session.somethingWaiting());
     m_retry->setEnabled(state == State::TakeWaiting);
     m_choose->setEnabled(selected && idle);
     m_originalVoice->setEnabled(selected && idle);

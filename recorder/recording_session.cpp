@@ -130,9 +130,9 @@ void RecordingSession::toggleRecording()
         stopRecording();
         break;
     case State::TakeWaiting:
-        tryAgain();
-        break;
     case State::PictureWaiting:
+        // Recording over a take not yet kept would lose it unasked: Try
+        // again says so by its name, Record asks for it to be kept or thrown away.
         busyWithSomethingElse();
         break;
     case State::Idle:

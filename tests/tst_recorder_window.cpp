@@ -44,13 +44,18 @@ struct Shown {
     QToolButton *tile(const char *key) const { return window.keyGrid()->tile(QLatin1String(key)); }
     // Key names for QTest, one word each ("b", "Space", "Tab", "Ctrl+O"...),
     // typed where the focus is, as a person would; "click:KEY" clicks a
-    // tile, "close" closes the window.
+    // tile, "press:B" the button whose Alt letter is B, "close" closes the window.
     void type(const QString &keys)
     {
         for (const QString &key : keys.split(u' ', Qt::SkipEmptyParts)) {
             if (key.startsWith(QLatin1String("click:")))
                 QTest::mouseClick(window.keyGrid()->tile(key.section(u':', 1)), Qt::LeftButton);
-            else if (key == QLatin1String("close"))
+            else if (key.startsWith(QLatin1String("press:"))) { // a button by its Alt letter, with the mouse
+                for (QPushButton *button : window.findChildren<QPushButton *>()) {
+                    if (button->text().contains(u'&' + key.section(u':', 1)))
+                        QTest::mouseClick(button, Qt::LeftButton);
+                }
+            } else if (key == QLatin1String("close"))
                 window.close();
             else
                 QTest::keySequence(QApplication::focusWidget() ? QApplication::focusWidget() : &window,
@@ -109,11 +114,15 @@ void TestRecorderWindow::keys_data()
     QTest::newRow("Space from a focused button") << "c Tab Tab Tab Space"
                                                  << "c" << State::Recording << "f" << false;
     QTest::newRow("a take waits") << "b Space Space"
-                                  << "b" << State::TakeWaiting << "artp" << false;
+                                  << "b" << State::TakeWaiting << "artbp" << false;
     QTest::newRow("another key typed while it waits") << "b Space Space c"
-                                                      << "b" << State::TakeWaiting << "artp" << false;
+                                                      << "b" << State::TakeWaiting << "artbp" << false;
     QTest::newRow("another tile clicked while it waits") << "b Space Space click:c"
-                                                         << "b" << State::TakeWaiting << "artp" << false;
+                                                         << "b" << State::TakeWaiting << "artbp" << false;
+    QTest::newRow("Registra clicked while it waits") << "b Space Space press:R"
+                                                     << "b" << State::TakeWaiting << "artbp" << false;
+    QTest::newRow("Butta via clicked") << "b Space Space press:B"
+                                       << "b" << State::Idle << "arfvg" << false;
     QTest::newRow("Return keeps it") << "b Space Space Return"
                                      << "b" << State::Idle << "arfvg" << true;
     QTest::newRow("Escape throws it away") << "b Space Space Escape"
@@ -225,7 +234,7 @@ void TestRecorderWindow::tabReachesEveryControl()
         reached << QApplication::focusWidget();
     }
     const auto controls = m_shown->window.findChildren<QAbstractButton *>();
-    QCOMPARE(controls.size(), 36 + 7);
+    QCOMPARE(controls.size(), 36 + 8);
     for (QAbstractButton *control : controls) {
         if (control->isEnabled())
             QVERIFY2(reached.contains(control), qPrintable(control->text()));
