@@ -48,6 +48,7 @@ RecorderWindow::RecorderWindow(Capture &capture, SoundOperations &sound, const Q
     connect(&m_session, &RecordingSession::ownFilesChanged, this, [this](const QString &key) {
         m_grid->refresh(key);
         showSelected();
+        updateControls();
     });
     connect(&m_session, &RecordingSession::level, this, &RecorderWindow::showLevel);
     connect(m_grid, &KeyGrid::clicked, this, &RecorderWindow::selectKey);
@@ -201,8 +202,10 @@ void RecorderWindow::updateControls()
     m_throw->setEnabled(m_session.somethingWaiting());
     m_retry->setEnabled(state == State::TakeWaiting);
     m_choose->setEnabled(selected && idle);
-    m_originalVoice->setEnabled(selected && idle);
-    m_originalPicture->setEnabled(selected && idle);
+    // Only a key with a file of the family's has something to go back from.
+    using Media = RecordingSession::Media;
+    m_originalVoice->setEnabled(selected && idle && RecordingSession::hasOwn(m_session.key(), Media::Voice));
+    m_originalPicture->setEnabled(selected && idle && RecordingSession::hasOwn(m_session.key(), Media::Picture));
     if (!recording) {
         m_meter->setValue(0);
         m_seconds->setText(tr("%1 s").arg(QLocale().toString(0.0, 'f', 1)));
