@@ -269,6 +269,13 @@ void TestRecorderWindow::hostilePicturesMarkTheirTiles()
     }
     QCOMPARE(grid.tile(QStringLiteral("b"))->text(), QStringLiteral("b\nfigura tua\nfigura illeggibile"));
     QCOMPARE(grid.tile(QStringLiteral("d"))->text(), QStringLiteral("d\noriginale"));
+    // A tile of the family's (b) is coloured apart from the rest, a school's (d) is not.
+    const auto green = [&](const char *key) {
+        const QImage tile = grid.tile(QLatin1String(key))->grab().toImage();
+        const QColor seen = tile.pixelColor(4, tile.height() - 5);
+        return seen.green() - seen.red() > 8;
+    };
+    QVERIFY(green("b") && !green("d") && !green("e"));
 }
 
 QTEST_MAIN(TestRecorderWindow)
