@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "key_grid.h"
+#include "qt_translations.h"
 #include "recorder_fakes.h"
 #include "recorder_window.h"
 #include "test_support.h"
 
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -26,6 +28,7 @@ struct Shown {
     QTimer answerer;
     QMessageBox::StandardButton answer = QMessageBox::Yes;
     int asked = 0;
+    QString yes; // the Yes button's text in the last question
 
     explicit Shown(const QString &program)
         : window(capture, sound, program)
@@ -34,6 +37,7 @@ struct Shown {
         QObject::connect(&answerer, &QTimer::timeout, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 ++asked;
+                yes = box->button(QMessageBox::Yes)->text();
                 box->button(answer)->click();
             }
         });
@@ -70,7 +74,7 @@ class TestRecorderWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(m_folders.createPack()); }
+    void initTestCase();
     void init();
     void cleanup() { m_shown.reset(); }
     void keys_data();
@@ -87,6 +91,14 @@ private:
     Folders m_folders;
     std::unique_ptr<Shown> m_shown;
 };
+
+void TestRecorderWindow::initTestCase()
+{
+    QVERIFY(m_folders.createPack());
+    // Qt's own texts in Italian, as the recorder installs them for an Italian user.
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    installQtTranslations();
+}
 
 void TestRecorderWindow::init()
 {
@@ -218,6 +230,8 @@ void TestRecorderWindow::questions()
     m_shown->type(keys);
     QTRY_COMPARE(m_shown->asked, 1);
     QTRY_VERIFY(!QApplication::activeModalWidget());
+    if (QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_it.qm")))
+        QCOMPARE(m_shown->yes.remove(u'&'), QStringLiteral("Sì"));
     QCOMPARE(QFileInfo::exists(own(QStringLiteral("b.wav"))), voiceKept);
     QCOMPARE(QFileInfo::exists(own(QStringLiteral("b.jpg"))), pictureKept);
     QCOMPARE(m_shown->tile("b")->text(), mark);
