@@ -172,12 +172,9 @@ void RecordingSession::stopRecording()
     }
     m_take = std::move(take.samples);
     setState(State::TakeWaiting);
-    // The take is played at once, so the grown-up can judge it; a file of its
-    // own each time, as the player keeps what it has read.
-    m_takePreview = m_previewDir.filePath(QStringLiteral("take-%1.wav").arg(++m_previews));
-    QString error;
-    if (m_previewDir.isValid()
-        && KeyMedia::saveAtomically(m_takePreview, KeyMedia::wavBytes(m_take, Take::SampleRate), error))
+    // The take is played at once, so the grown-up can judge it.
+    m_takePreview = m_previews.write(m_take, Take::SampleRate);
+    if (!m_takePreview.isEmpty())
         m_sound.suona(m_takePreview);
     SessionMessage ready;
     ready.seconds = double(m_take.size()) / Take::SampleRate;
@@ -264,7 +261,8 @@ void RecordingSession::listen()
     if (m_key.isEmpty() || m_state == State::Recording)
         return;
     if (m_state == State::TakeWaiting) {
-        m_sound.suona(m_takePreview);
+        if (!m_takePreview.isEmpty())
+            m_sound.suona(m_takePreview);
         return;
     }
     const QString path = mediaFile(m_key, u".wav");

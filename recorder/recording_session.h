@@ -3,12 +3,12 @@
 
 #include "capture.h"
 #include "key_handler.h"
+#include "take_previews.h"
 
 #include <QImage>
 #include <QObject>
 #include <QSize>
 #include <QString>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <vector>
@@ -138,8 +138,7 @@ private:
     QString m_key;
     std::vector<std::int16_t> m_take;
     QString m_takePreview;
-    int m_previews = 0;
+    TakePreviews m_previews;
     QImage m_picture;
-    QTemporaryDir m_previewDir;
     SessionMessage m_last;
 };
