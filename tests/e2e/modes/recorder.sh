@@ -9,14 +9,16 @@
 # program, which stays open: no microphone, a silent take, the source
 # removed mid-take, a folder that cannot be written, an unreadable picture;
 # and a phone's photo turned upright; a hostile picture in the family's
-# folder neither keeps the window from opening nor from answering a key. The take once more on PipeWire, asked
-# for by name (exits 77 where PipeWire is not installed).
+# folder neither keeps the window from opening nor from answering a key. On a
+# session bus a second start opens nothing; a recorder killed with a take
+# waiting leaves no preview behind once started again. The take once more on
+# PipeWire, asked for by name (exits 77 where PipeWire is not installed).
 #
 #   e2e.sh PROGRAM recorder RECORDER [SCENARIO...]   (every scenario when none is named)
 
 recorder=$(readlink -f "${mode_args[0]}")
 scenarios=("${mode_args[@]:1}")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(take faults picture hostile english)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(take faults picture hostile english again)
 export XDG_DATA_HOME="$session_dir/data" XDG_DATA_DIRS="$session_dir/none"
 own="$XDG_DATA_HOME/quilloro/IMG"
 pack="$(dirname "$program")/IMG"
@@ -311,6 +313,28 @@ scenario_pipewire() {
     set_default source mic.monitor
     rm -rf "$XDG_DATA_HOME/quilloro"
     scenario_take
+}
+
+# On a session bus a second start hands over to the first and opens nothing;
+# a recorder killed with a take waiting leaves no preview once started again.
+scenario_again() {
+    local previews="${XDG_CACHE_HOME:-$HOME/.cache}/quilloro-registra/previews" second
+    start_bus
+    start_recorder
+    "$recorder" 2>>"$log" &
+    second=$!
+    wait_exit "$second"
+    check "a second start ends with status 0 (got $exit_status)" test "$exit_status" = 0
+    check "no second window" eval '[ "$(xdotool search --name "voci e figure" | wc -l)" -eq 1 ]'
+    check "the first is still running" recorder_running
+    rkey b
+    record "$session_dir/voice.wav" && said "Ecco la registrazione di b"
+    check "a take waits, its preview in the cache" eval 'ls "$previews"/take-*.wav >/dev/null 2>&1'
+    kill -9 "$rec"; wait "$rec" 2>/dev/null || true
+    start_recorder
+    check "killed and started again: no preview left" eval '! ls "$previews"/take-*.wav >/dev/null 2>&1'
+    kill "$rec"; wait "$rec" 2>/dev/null || true
+    stop_bus
 }
 
 # Italian by default (the session's locale is C); English by an English locale.
