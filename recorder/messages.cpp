@@ -28,6 +28,8 @@ QString RecorderTexts::sentence(const SessionMessage &message)
         return tr("Prima tieni la figura di %1 (Invio) o buttala via (Esc).").arg(key);
     case Kind::StopFirst:
         return tr("Sto registrando %1: prima fermati con Spazio.").arg(key);
+    case Kind::GettingReady:
+        return tr("Un momento: preparo il microfono per %1. Parla quando te lo dico.").arg(key);
     case Kind::Recording:
         return tr("Sto registrando %1: parla ora. Premi Spazio quando hai finito; dopo %2 secondi mi fermo da solo.")
             .arg(key, QLocale().toString(Take::MaxSeconds));

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -27,6 +28,7 @@ bool SessionMessage::isError() const
     // What was done or asked for is told plainly; the rest asks the grown-up to act.
     static constexpr Kind Plain[] = {Kind::ChooseAKey,
                                      Kind::KeySelected,
+                                     Kind::GettingReady,
                                      Kind::Recording,
                                      Kind::TakeReady,
                                      Kind::VoiceKept,
@@ -144,8 +146,11 @@ void RecordingSession::toggleRecording()
 void RecordingSession::startRecording()
 {
     m_take.clear();
+    m_heard = false;
     setState(State::Recording);
-    say(SessionMessage::Kind::Recording);
+    // "Speak now" once the microphone delivers: on a busy computer the first
+    // samples can take seconds, and a voice spoken before them is lost.
+    say(SessionMessage::Kind::GettingReady);
     m_capture.start();
 }
 
@@ -153,6 +158,8 @@ void RecordingSession::captureProgress(double peakDb, qint64 frames)
 {
     if (m_state != State::Recording)
         return;
+    if (!std::exchange(m_heard, true))
+        say(SessionMessage::Kind::Recording);
     emit level(peakDb, frames);
     if (frames >= qint64(Take::MaxSeconds) * Take::SampleRate)
         stopRecording();

@@ -26,7 +26,8 @@ public:
         KeepTakeFirst,        // key: a take waits
         KeepPictureFirst,     // key: a picture waits
         StopFirst,            // key: recording
-        Recording,            // key
+        GettingReady,         // key: recording, the microphone not heard from yet
+        Recording,            // key: the microphone delivers, speak now
         NoVoice,              // the take held silence or hum
         TooShort,             // the take was stopped as soon as started
         TakeReady,            // key, seconds
@@ -136,6 +137,8 @@ private:
     QString m_programFolder;
     State m_state = State::Idle;
     QString m_key;
+    // Whether the capture has delivered since recording started.
+    bool m_heard = false;
     std::vector<std::int16_t> m_take;
     QString m_takePreview;
     TakePreviews m_previews;

@@ -271,5 +271,9 @@ Picture: %2</translation>
         <source>&amp;Butta via (Esc)</source>
         <translation>Thro&amp;w away (Esc)</translation>
     </message>
+    <message>
+        <source>Un momento: preparo il microfono per %1. Parla quando te lo dico.</source>
+        <translation>One moment: I am getting the microphone ready for %1. Speak when I tell you.</translation>
+    </message>
 </context>
 </TS>
