@@ -98,7 +98,6 @@ scenario_take() {
     local pack_sum figures
     pack_sum=$(md5sum <"$pack/b.wav")
     start_recorder
-    check "the window's title says voci e figure" test -n "$rwin"
     rkey b
     check "typing b selects it, with its word" said "b, come balena"
     check "no capture stream before recording" not_capturing
@@ -287,7 +286,6 @@ scenario_hostile() {
     echo "hostile d.jpg: $(stat -c %s "$own/d.jpg") bytes, $(LC_ALL=C grep -obUaP '\xff\xda' "$own/d.jpg" | wc -l) scans"
     : >"$log"
     start_recorder
-    check "with a hostile picture in the family's folder the window opens" test -n "$rwin"
     rkey d
     check "and answers a key" said "d, come delfino"
     check "the recorder is still open" recorder_running
