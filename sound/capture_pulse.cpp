@@ -150,8 +150,11 @@ void PulseCapture::Private::drain()
     std::size_t target = 0;
     pa_threaded_mainloop_lock(loop);
     timingKnown = false;
-    pa_operation *update =
-        stream && streamReady ? pa_stream_update_timing_info(stream, &Private::timingUpdated, this) : nullptr;
+    // Before its first samples there is nothing of a voice to wait for (a
+    // Stop at once, or a microphone that never delivered).
+    pa_operation *update = stream && streamReady && !samples.empty()
+        ? pa_stream_update_timing_info(stream, &Private::timingUpdated, this)
+        : nullptr;
     if (update)
         pa_operation_unref(update);
     bool done = !update || drained(target);
