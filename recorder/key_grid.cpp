@@ -7,11 +7,18 @@
 #include "recording_session.h"
 
 #include <QGridLayout>
+#include <QPalette>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
 constexpr int GridColumns = 9;
+// Space between a tile's text and its edges.
+constexpr int TilePadding = 8;
+// The background of a tile with a voice or picture of the family's: seen at a glance.
+constexpr QRgb OwnTile = 0xffc8e6c9;
 
 } // namespace
 
@@ -22,6 +29,14 @@ KeyGrid::KeyGrid(const QString &programFolder, QWidget *parent)
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(4);
+    // Wide enough for the longest mark, with room on either side, so that
+    // no text touches a tile's edges.
+    int textWidth = 0;
+    for (const QString &text :
+         {RecorderTexts::mark(true, true), RecorderTexts::mark(true, false), RecorderTexts::mark(false, true),
+          RecorderTexts::mark(false, false), RecorderTexts::unreadableMark()})
+        textWidth = std::max(textWidth, fontMetrics().horizontalAdvance(text));
+    const int tileWidth = std::max(IconSize.width(), textWidth) + 2 * TilePadding;
     int index = 0;
     for (const KeyMedia::Key &entry : KeyMedia::Keys) {
         const QString key = QString(QChar(entry.key));
@@ -32,7 +47,7 @@ KeyGrid::KeyGrid(const QString &programFolder, QWidget *parent)
         tile->setIconSize(IconSize);
         tile->setCheckable(true);
         tile->setFocusPolicy(Qt::StrongFocus);
-        tile->setMinimumWidth(IconSize.width() + 8);
+        tile->setMinimumWidth(tileWidth);
         connect(tile, &QToolButton::clicked, this, [this, key] { emit clicked(key); });
         grid->addWidget(tile, index / GridColumns, index % GridColumns);
         ++index;
@@ -47,8 +62,14 @@ void KeyGrid::refresh(const QString &key)
     if (!tile)
         return;
     using Media = RecordingSession::Media;
-    QString mark =
-        RecorderTexts::mark(RecordingSession::hasOwn(key, Media::Voice), RecordingSession::hasOwn(key, Media::Picture));
+    const bool ownVoice = RecordingSession::hasOwn(key, Media::Voice);
+    const bool ownPicture = RecordingSession::hasOwn(key, Media::Picture);
+    QString mark = RecorderTexts::mark(ownVoice, ownPicture);
+    // A tile of the family's is green, the others keep the window's colours.
+    QPalette palette;
+    if (ownVoice || ownPicture)
+        palette.setColor(QPalette::Button, QColor::fromRgb(OwnTile));
+    tile->setPalette(palette);
     const QString path = KeyMedia::findMediaFile(m_programFolder, key, u".jpg");
     // The guarded reader answers at once for a hostile file; the tile then
     // says the picture cannot be read, as the child's window would show none.

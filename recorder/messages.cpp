@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 QString RecorderTexts::sentence(const SessionMessage &message)
 {
@@ -27,18 +28,21 @@ QString RecorderTexts::sentence(const SessionMessage &message)
         return tr("Prima tieni la figura di %1 (Invio) o buttala via (Esc).").arg(key);
     case Kind::StopFirst:
         return tr("Sto registrando %1: prima fermati con Spazio.").arg(key);
+    case Kind::GettingReady:
+        return tr("Un momento: preparo il microfono per %1. Parla quando te lo dico.").arg(key);
     case Kind::Recording:
         return tr("Sto registrando %1: parla ora. Premi Spazio quando hai finito; dopo %2 secondi mi fermo da solo.")
-            .arg(key)
-            .arg(Take::MaxSeconds);
+            .arg(key, QLocale().toString(Take::MaxSeconds));
     case Kind::NoVoice:
         return tr("Nella registrazione non si sente nessuna voce, quindi non l'ho tenuta. Controlla che il "
                   "microfono sia collegato, acceso e non silenziato; poi parla vicino al microfono e riprova.");
+    case Kind::TooShort:
+        return tr("La registrazione è troppo breve, quindi non l'ho tenuta. Per registrare fai clic su Registra (o "
+                  "premi Spazio), parla, e solo quando hai finito fai clic su Ferma (o premi di nuovo Spazio).");
     case Kind::TakeReady:
-        return tr("Ecco la registrazione di %1 (%2 secondi). Premi Invio per tenerla, Spazio per riprovare, Esc per "
-                  "buttarla via.")
-            .arg(key)
-            .arg(message.seconds, 0, 'f', 1);
+        return tr("Ecco la registrazione di %1 (%2 secondi). Premi Invio per tenerla, Esc per buttarla via, o "
+                  "Riprova per registrarla di nuovo.")
+            .arg(key, QLocale().toString(message.seconds, 'f', 1));
     case Kind::NoSoundServer:
         return tr("Nessun microfono trovato: il sistema audio del computer non risponde. Controlla che il suono "
                   "funzioni (per esempio che un video si senta), poi riprova.");
@@ -75,9 +79,7 @@ QString RecorderTexts::sentence(const SessionMessage &message)
             .arg(path, message.reason);
     case Kind::PictureReady:
         return tr("Ecco la figura per %1 (%2 × %3). Premi Invio per tenerla, Esc per buttarla via.")
-            .arg(key)
-            .arg(message.size.width())
-            .arg(message.size.height());
+            .arg(key, QLocale().toString(message.size.width()), QLocale().toString(message.size.height()));
     case Kind::AlreadyOriginalVoice:
         return tr("%1 ha già la voce originale.").arg(key);
     case Kind::AlreadyOriginalPicture:

@@ -15,6 +15,7 @@
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -47,6 +48,7 @@ RecorderWindow::RecorderWindow(Capture &capture, SoundOperations &sound, const Q
     connect(&m_session, &RecordingSession::ownFilesChanged, this, [this](const QString &key) {
         m_grid->refresh(key);
         showSelected();
+        updateControls();
     });
     connect(&m_session, &RecordingSession::level, this, &RecorderWindow::showLevel);
     connect(m_grid, &KeyGrid::clicked, this, &RecorderWindow::selectKey);
@@ -93,6 +95,7 @@ void RecorderWindow::createControls(const QString &programFolder)
     m_listen = button(tr("&Ascolta"), [this] { m_session.listen(); });
     m_record = button(tr("&Registra (Spazio)"), [this] { m_session.toggleRecording(); });
     m_keep = button(tr("&Tieni (Invio)"), [this] { m_session.keep(); });
+    m_throw = button(tr("&Butta via (Esc)"), [this] { m_session.throwAway(); });
     m_retry = button(tr("Ri&prova"), [this] { m_session.tryAgain(); });
     m_choose = button(tr("Scegli una &figura… (Ctrl+O)"), [this] { choosePicture(); });
     m_originalVoice = button(tr("&Voce originale"), [this] { backToOriginal(Media::Voice); });
@@ -107,13 +110,14 @@ void RecorderWindow::createControls(const QString &programFolder)
     controls->addWidget(m_listen, 0, 0);
     controls->addWidget(m_record, 0, 1);
     controls->addWidget(m_keep, 1, 0);
-    controls->addWidget(m_retry, 1, 1);
-    controls->addWidget(m_meter, 2, 0);
-    controls->addWidget(m_seconds, 2, 1);
-    controls->addWidget(m_choose, 3, 0, 1, 2);
-    controls->addWidget(m_originalVoice, 4, 0);
-    controls->addWidget(m_originalPicture, 4, 1);
-    controls->setRowStretch(5, 1);
+    controls->addWidget(m_throw, 1, 1);
+    controls->addWidget(m_retry, 2, 0);
+    controls->addWidget(m_meter, 3, 0);
+    controls->addWidget(m_seconds, 3, 1);
+    controls->addWidget(m_choose, 4, 0, 1, 2);
+    controls->addWidget(m_originalVoice, 5, 0);
+    controls->addWidget(m_originalPicture, 5, 1);
+    controls->setRowStretch(6, 1);
 
     auto *selected = new QHBoxLayout;
     selected->addLayout(keyColumn);
@@ -195,20 +199,23 @@ void RecorderWindow::updateControls()
     m_record->setEnabled(selected && state != State::PictureWaiting);
     m_record->setText(recording ? tr("&Ferma (Spazio)") : tr("&Registra (Spazio)"));
     m_keep->setEnabled(m_session.somethingWaiting());
+    m_throw->setEnabled(m_session.somethingWaiting());
     m_retry->setEnabled(state == State::TakeWaiting);
     m_choose->setEnabled(selected && idle);
-    m_originalVoice->setEnabled(selected && idle);
-    m_originalPicture->setEnabled(selected && idle);
+    // Only a key with a file of the family's has something to go back from.
+    using Media = RecordingSession::Media;
+    m_originalVoice->setEnabled(selected && idle && RecordingSession::hasOwn(m_session.key(), Media::Voice));
+    m_originalPicture->setEnabled(selected && idle && RecordingSession::hasOwn(m_session.key(), Media::Picture));
     if (!recording) {
         m_meter->setValue(0);
-        m_seconds->setText(tr("%1 s").arg(0));
+        m_seconds->setText(tr("%1 s").arg(QLocale().toString(0.0, 'f', 1)));
     }
 }
 
 void RecorderWindow::showLevel(double peakDb, qint64 frames)
 {
     m_meter->setValue(std::clamp(int(peakDb + 60.0), 0, 60));
-    m_seconds->setText(tr("%1 s").arg(frames / Take::SampleRate));
+    m_seconds->setText(tr("%1 s").arg(QLocale().toString(double(frames) / Take::SampleRate, 'f', 1)));
 }
 
 void RecorderWindow::setStatus(const SessionMessage &message)
@@ -270,8 +277,8 @@ void RecorderWindow::closeEvent(QCloseEvent *event)
     if (m_session.somethingWaiting()) {
         const QString key = m_session.key();
         const QString question = m_session.state() == State::TakeWaiting
-            ? tr("La registrazione di %1 non è ancora tenuta. Chiudere e buttarla via?").arg(key)
-            : tr("La figura di %1 non è ancora tenuta. Chiudere e buttarla via?").arg(key);
+            ? tr("La registrazione di %1 non l'hai ancora tenuta. Chiudere e buttarla via?").arg(key)
+            : tr("La figura di %1 non l'hai ancora tenuta. Chiudere e buttarla via?").arg(key);
         if (QMessageBox::question(this, tr("Chiudere?"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             != QMessageBox::Yes) {
             event->ignore();

@@ -52,6 +52,7 @@ private:
     QPushButton *m_listen = nullptr;
     QPushButton *m_record = nullptr;
     QPushButton *m_keep = nullptr;
+    QPushButton *m_throw = nullptr;
     QPushButton *m_retry = nullptr;
     QPushButton *m_choose = nullptr;
     QPushButton *m_originalVoice = nullptr;

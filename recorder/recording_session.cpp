@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -27,6 +28,7 @@ bool SessionMessage::isError() const
     // What was done or asked for is told plainly; the rest asks the grown-up to act.
     static constexpr Kind Plain[] = {Kind::ChooseAKey,
                                      Kind::KeySelected,
+                                     Kind::GettingReady,
                                      Kind::Recording,
                                      Kind::TakeReady,
                                      Kind::VoiceKept,
@@ -130,9 +132,9 @@ void RecordingSession::toggleRecording()
         stopRecording();
         break;
     case State::TakeWaiting:
-        tryAgain();
-        break;
     case State::PictureWaiting:
+        // Recording over a take not yet kept would lose it unasked: Try
+        // again says so by its name, Record asks for it to be kept or thrown away.
         busyWithSomethingElse();
         break;
     case State::Idle:
@@ -144,8 +146,11 @@ void RecordingSession::toggleRecording()
 void RecordingSession::startRecording()
 {
     m_take.clear();
+    m_heard = false;
     setState(State::Recording);
-    say(SessionMessage::Kind::Recording);
+    // "Speak now" once the microphone delivers: on a busy computer the first
+    // samples can take seconds, and a voice spoken before them is lost.
+    say(SessionMessage::Kind::GettingReady);
     m_capture.start();
 }
 
@@ -153,6 +158,8 @@ void RecordingSession::captureProgress(double peakDb, qint64 frames)
 {
     if (m_state != State::Recording)
         return;
+    if (!std::exchange(m_heard, true))
+        say(SessionMessage::Kind::Recording);
     emit level(peakDb, frames);
     if (frames >= qint64(Take::MaxSeconds) * Take::SampleRate)
         stopRecording();
@@ -165,19 +172,16 @@ void RecordingSession::stopRecording()
     if (samples.size() > longest)
         samples.resize(longest);
     Take::Processed take = Take::process(samples, Take::SampleRate);
-    if (take.outcome == Take::Outcome::NoVoice) {
+    if (take.outcome != Take::Outcome::Ready) {
         setState(State::Idle);
-        say(SessionMessage::Kind::NoVoice);
+        say(take.outcome == Take::Outcome::TooShort ? SessionMessage::Kind::TooShort : SessionMessage::Kind::NoVoice);
         return;
     }
     m_take = std::move(take.samples);
     setState(State::TakeWaiting);
-    // The take is played at once, so the grown-up can judge it; a file of its
-    // own each time, as the player keeps what it has read.
-    m_takePreview = m_previewDir.filePath(QStringLiteral("take-%1.wav").arg(++m_previews));
-    QString error;
-    if (m_previewDir.isValid()
-        && KeyMedia::saveAtomically(m_takePreview, KeyMedia::wavBytes(m_take, Take::SampleRate), error))
+    // The take is played at once, so the grown-up can judge it.
+    m_takePreview = m_previews.write(m_take, Take::SampleRate);
+    if (!m_takePreview.isEmpty())
         m_sound.suona(m_takePreview);
     SessionMessage ready;
     ready.seconds = double(m_take.size()) / Take::SampleRate;
@@ -264,7 +268,8 @@ void RecordingSession::listen()
     if (m_key.isEmpty() || m_state == State::Recording)
         return;
     if (m_state == State::TakeWaiting) {
-        m_sound.suona(m_takePreview);
+        if (!m_takePreview.isEmpty())
+            m_sound.suona(m_takePreview);
         return;
     }
     const QString path = mediaFile(m_key, u".wav");

@@ -3,12 +3,12 @@
 
 #include "capture.h"
 #include "key_handler.h"
+#include "take_previews.h"
 
 #include <QImage>
 #include <QObject>
 #include <QSize>
 #include <QString>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <vector>
@@ -26,8 +26,10 @@ public:
         KeepTakeFirst,        // key: a take waits
         KeepPictureFirst,     // key: a picture waits
         StopFirst,            // key: recording
-        Recording,            // key
+        GettingReady,         // key: recording, the microphone not heard from yet
+        Recording,            // key: the microphone delivers, speak now
         NoVoice,              // the take held silence or hum
+        TooShort,             // the take was stopped as soon as started
         TakeReady,            // key, seconds
         NoSoundServer,        // the capture's failures
         NoMicrophone,         //
@@ -135,10 +137,11 @@ private:
     QString m_programFolder;
     State m_state = State::Idle;
     QString m_key;
+    // Whether the capture has delivered since recording started.
+    bool m_heard = false;
     std::vector<std::int16_t> m_take;
     QString m_takePreview;
-    int m_previews = 0;
+    TakePreviews m_previews;
     QImage m_picture;
-    QTemporaryDir m_previewDir;
     SessionMessage m_last;
 };

@@ -154,6 +154,8 @@ std::vector<std::int16_t> toInt16(const std::vector<float> &samples)
 
 Processed process(const std::vector<std::int16_t> &take, int rate, double targetRmsDb)
 {
+    if (double(take.size()) < MinSeconds * rate)
+        return {Outcome::TooShort, {}};
     std::vector<float> samples = toFloat(take);
     if (decibels(peakOf(samples)) < NoVoicePeakDb)
         return {};

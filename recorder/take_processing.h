@@ -16,6 +16,9 @@ namespace Take {
 inline constexpr int SampleRate = 22050;
 // The longest take; recording stops by itself after it.
 inline constexpr int MaxSeconds = 10;
+// A take shorter than this, before trimming, was not spoken into (a double
+// click on Record): it is refused as too short.
+inline constexpr double MinSeconds = 0.5;
 // A take whose loudest sample stays under this holds no voice.
 inline constexpr double NoVoicePeakDb = -40.0;
 // The loudest sample of a processed take stays at or under this.
@@ -61,8 +64,9 @@ void applyFades(std::vector<float> &samples, int rate);
 void matchLoudness(std::vector<float> &samples, int rate, double targetRms);
 
 enum class Outcome {
-    Ready,   // samples hold the processed take
-    NoVoice, // nothing but silence or hum: nothing to keep
+    Ready,    // samples hold the processed take
+    NoVoice,  // nothing but silence or hum: nothing to keep
+    TooShort, // under MinSeconds: stopped as soon as started
 };
 
 struct Processed {
@@ -70,7 +74,7 @@ struct Processed {
     std::vector<std::int16_t> samples;
 };
 
-// The whole treatment of a recorded take: the voice check, trimming, fades
+// The whole treatment of a recorded take: the length and voice checks, trimming, fades
 // and loudness, back to 16-bit samples.
 Processed process(const std::vector<std::int16_t> &take, int rate, double targetRmsDb = PackVoicedRmsDb);
 

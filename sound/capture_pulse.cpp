@@ -3,13 +3,17 @@
 #include "pulse_session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
 // How often the level is reported while recording.
 constexpr pa_usec_t FragmentUsec = 50 * 1000;
+// The longest Stop waits for what the server still holds of the take.
+constexpr auto DrainLimit = std::chrono::seconds(2);
 
 // Records from the sound server's default source through libpulse, on a
 // threaded main loop of its own that exists only during a take.
@@ -42,6 +46,7 @@ struct PulseCapture::Private {
     pa_stream *stream = nullptr;
     bool streamReady = false;
     bool reported = false;
+    bool timingKnown = false;
     std::vector<std::int16_t> samples;
     // Counts the takes: a report still queued when its take was stopped is
     // dropped, so it cannot reach the next take. Written on the window's
@@ -54,11 +59,15 @@ struct PulseCapture::Private {
     void report(Failure failure);
     void createStream();
     void teardown();
+    void drain();
+    // Whether the samples recorded before target's latency query are all read.
+    bool drained(std::size_t &target);
 
     static void contextStateChanged(pa_context *context, void *self);
     static void streamStateChanged(pa_stream *stream, void *self);
     static void readable(pa_stream *stream, size_t bytes, void *self);
     static void moved(pa_stream *stream, void *self);
+    static void timingUpdated(pa_stream *stream, int success, void *self);
 };
 
 template<typename Report> void PulseCapture::Private::post(Report report)
@@ -105,6 +114,57 @@ void PulseCapture::Private::teardown()
     PulseSession::disconnect(stream);
     PulseSession::disconnect(context);
     streamReady = false;
+}
+
+void PulseCapture::Private::timingUpdated(pa_stream *stream, int, void *self)
+{
+    auto *d = static_cast<Private *>(self);
+    if (stream == d->stream)
+        d->timingKnown = true;
+}
+
+bool PulseCapture::Private::drained(std::size_t &target)
+{
+    if (!stream || !streamReady || reported)
+        return true;
+    if (target == 0 && timingKnown) {
+        // For a recording stream the latency is how long a sample takes from
+        // the microphone to being read here: what the server still holds.
+        pa_usec_t latency = 0;
+        int negative = 0;
+        if (pa_stream_get_latency(stream, &latency, &negative) < 0 || negative)
+            latency = 0;
+        target = samples.size() + std::size_t(pa_usec_to_bytes(latency, pa_stream_get_sample_spec(stream)) / 2) + 1;
+    }
+    return target != 0 && samples.size() >= target;
+}
+
+// Stop tears nothing down before everything recorded up to the click has
+// been read: the end of the voice may still be in the server, all the more
+// on a busy computer. Waits at most DrainLimit.
+void PulseCapture::Private::drain()
+{
+    if (!loop)
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + DrainLimit;
+    std::size_t target = 0;
+    pa_threaded_mainloop_lock(loop);
+    timingKnown = false;
+    // Before its first samples there is nothing of a voice to wait for (a
+    // Stop at once, or a microphone that never delivered).
+    pa_operation *update = stream && streamReady && !samples.empty()
+        ? pa_stream_update_timing_info(stream, &Private::timingUpdated, this)
+        : nullptr;
+    if (update)
+        pa_operation_unref(update);
+    bool done = !update || drained(target);
+    pa_threaded_mainloop_unlock(loop);
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        pa_threaded_mainloop_lock(loop);
+        done = drained(target);
+        pa_threaded_mainloop_unlock(loop);
+    }
 }
 
 void PulseCapture::Private::contextStateChanged(pa_context *context, void *self)
@@ -218,6 +278,7 @@ void PulseCapture::start()
 
 std::vector<std::int16_t> PulseCapture::stop()
 {
+    d->drain();
     PulseSession::endLoop(d->loop, [this] { d->teardown(); });
     ++d->take;
     return std::exchange(d->samples, {});

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "key_grid.h"
+#include "qt_translations.h"
 #include "recorder_fakes.h"
 #include "recorder_window.h"
 #include "test_support.h"
 
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -26,6 +28,7 @@ struct Shown {
     QTimer answerer;
     QMessageBox::StandardButton answer = QMessageBox::Yes;
     int asked = 0;
+    QString yes; // the Yes button's text in the last question
 
     explicit Shown(const QString &program)
         : window(capture, sound, program)
@@ -34,6 +37,7 @@ struct Shown {
         QObject::connect(&answerer, &QTimer::timeout, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 ++asked;
+                yes = box->button(QMessageBox::Yes)->text();
                 box->button(answer)->click();
             }
         });
@@ -44,13 +48,18 @@ struct Shown {
     QToolButton *tile(const char *key) const { return window.keyGrid()->tile(QLatin1String(key)); }
     // Key names for QTest, one word each ("b", "Space", "Tab", "Ctrl+O"...),
     // typed where the focus is, as a person would; "click:KEY" clicks a
-    // tile, "close" closes the window.
+    // tile, "press:B" the button whose Alt letter is B, "close" closes the window.
     void type(const QString &keys)
     {
         for (const QString &key : keys.split(u' ', Qt::SkipEmptyParts)) {
             if (key.startsWith(QLatin1String("click:")))
                 QTest::mouseClick(window.keyGrid()->tile(key.section(u':', 1)), Qt::LeftButton);
-            else if (key == QLatin1String("close"))
+            else if (key.startsWith(QLatin1String("press:"))) { // a button by its Alt letter, with the mouse
+                for (QPushButton *button : window.findChildren<QPushButton *>()) {
+                    if (button->text().contains(u'&' + key.section(u':', 1)))
+                        QTest::mouseClick(button, Qt::LeftButton);
+                }
+            } else if (key == QLatin1String("close"))
                 window.close();
             else
                 QTest::keySequence(QApplication::focusWidget() ? QApplication::focusWidget() : &window,
@@ -65,7 +74,7 @@ class TestRecorderWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(m_folders.createPack()); }
+    void initTestCase();
     void init();
     void cleanup() { m_shown.reset(); }
     void keys_data();
@@ -82,6 +91,14 @@ private:
     Folders m_folders;
     std::unique_ptr<Shown> m_shown;
 };
+
+void TestRecorderWindow::initTestCase()
+{
+    QVERIFY(m_folders.createPack());
+    // Qt's own texts in Italian, as the recorder installs them for an Italian user.
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    installQtTranslations();
+}
 
 void TestRecorderWindow::init()
 {
@@ -101,23 +118,27 @@ void TestRecorderWindow::keys_data()
     QTest::newRow("nothing selected") << ", Alt+B Ctrl+B"
                                       << "" << State::Idle << "" << false;
     QTest::newRow("a key typed") << "b"
-                                 << "b" << State::Idle << "arfvg" << false;
+                                 << "b" << State::Idle << "arf" << false;
     QTest::newRow("a tile clicked") << "click:c"
-                                    << "c" << State::Idle << "arfvg" << false;
+                                    << "c" << State::Idle << "arf" << false;
     QTest::newRow("Space records") << "b Space"
                                    << "b" << State::Recording << "f" << false;
     QTest::newRow("Space from a focused button") << "c Tab Tab Tab Space"
                                                  << "c" << State::Recording << "f" << false;
     QTest::newRow("a take waits") << "b Space Space"
-                                  << "b" << State::TakeWaiting << "artp" << false;
+                                  << "b" << State::TakeWaiting << "artbp" << false;
     QTest::newRow("another key typed while it waits") << "b Space Space c"
-                                                      << "b" << State::TakeWaiting << "artp" << false;
+                                                      << "b" << State::TakeWaiting << "artbp" << false;
     QTest::newRow("another tile clicked while it waits") << "b Space Space click:c"
-                                                         << "b" << State::TakeWaiting << "artp" << false;
+                                                         << "b" << State::TakeWaiting << "artbp" << false;
+    QTest::newRow("Registra clicked while it waits") << "b Space Space press:R"
+                                                     << "b" << State::TakeWaiting << "artbp" << false;
+    QTest::newRow("Butta via clicked") << "b Space Space press:B"
+                                       << "b" << State::Idle << "arf" << false;
     QTest::newRow("Return keeps it") << "b Space Space Return"
-                                     << "b" << State::Idle << "arfvg" << true;
+                                     << "b" << State::Idle << "arfv" << true;
     QTest::newRow("Escape throws it away") << "b Space Space Escape"
-                                           << "b" << State::Idle << "arfvg" << false;
+                                           << "b" << State::Idle << "arf" << false;
 }
 
 // The keyboard and the tiles reach the session, and the buttons follow its state.
@@ -209,6 +230,8 @@ void TestRecorderWindow::questions()
     m_shown->type(keys);
     QTRY_COMPARE(m_shown->asked, 1);
     QTRY_VERIFY(!QApplication::activeModalWidget());
+    if (QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_it.qm")))
+        QCOMPARE(m_shown->yes.remove(u'&'), QStringLiteral("Sì"));
     QCOMPARE(QFileInfo::exists(own(QStringLiteral("b.wav"))), voiceKept);
     QCOMPARE(QFileInfo::exists(own(QStringLiteral("b.jpg"))), pictureKept);
     QCOMPARE(m_shown->tile("b")->text(), mark);
@@ -225,7 +248,7 @@ void TestRecorderWindow::tabReachesEveryControl()
         reached << QApplication::focusWidget();
     }
     const auto controls = m_shown->window.findChildren<QAbstractButton *>();
-    QCOMPARE(controls.size(), 36 + 7);
+    QCOMPARE(controls.size(), 36 + 8);
     for (QAbstractButton *control : controls) {
         if (control->isEnabled())
             QVERIFY2(reached.contains(control), qPrintable(control->text()));
@@ -260,6 +283,13 @@ void TestRecorderWindow::hostilePicturesMarkTheirTiles()
     }
     QCOMPARE(grid.tile(QStringLiteral("b"))->text(), QStringLiteral("b\nfigura tua\nfigura illeggibile"));
     QCOMPARE(grid.tile(QStringLiteral("d"))->text(), QStringLiteral("d\noriginale"));
+    // A tile of the family's (b) is coloured apart from the rest, a school's (d) is not.
+    const auto green = [&](const char *key) {
+        const QImage tile = grid.tile(QLatin1String(key))->grab().toImage();
+        const QColor seen = tile.pixelColor(4, tile.height() - 5);
+        return seen.green() - seen.red() > 8;
+    };
+    QVERIFY(green("b") && !green("d") && !green("e"));
 }
 
 QTEST_MAIN(TestRecorderWindow)

@@ -29,7 +29,7 @@ private slots:
 
 private:
     // The steps of a row, one word each: a key selects it; "hum": the
-    // microphone hears no voice from now on; "rec", "keep",
+    // microphone hears no voice from now on; "short": a loud take of 0.4 s; "rec", "keep",
     // "throw", "retry", "listen", "choose" (may a picture be chosen),
     // "photo" or "broken" (that file chosen), "original:voice",
     // "original:picture"; "progress:FRAMES", "fail:lost", "fail:nomic",
@@ -53,6 +53,7 @@ void TestRecordingSession::play(RecordingSession &session, FakeCapture &capture,
     using Media = RecordingSession::Media;
     const QHash<QString, std::function<void()>> actions{
         {QStringLiteral("hum"), [&] { capture.take.assign(22050, 3); }},
+        {QStringLiteral("short"), [&] { capture.take.resize(22050 * 4 / 10, 8000); }},
         {QStringLiteral("rec"), [&] { session.toggleRecording(); }},
         {QStringLiteral("keep"), [&] { session.keep(); }},
         {QStringLiteral("throw"), [&] { session.throwAway(); }},
@@ -98,41 +99,43 @@ struct Row {
 
 const Row Rows[] = {
     {"record and keep", "", "b rec rec keep", "b", State::Idle, "start stop", "take", 0, "take",
-     "KeySelected Recording TakeReady VoiceKept"},
+     "KeySelected GettingReady TakeReady VoiceKept"},
     {"kept over the family's old one", "old", "b rec rec keep", "b", State::Idle, "start stop", "take", 0, "take",
-     "KeySelected Recording TakeReady VoiceKept"},
+     "KeySelected GettingReady TakeReady VoiceKept"},
     {"thrown away", "old", "b rec rec throw", "b", State::Idle, "start stop", "old", 0, "take",
-     "KeySelected Recording TakeReady TakeThrownAway"},
+     "KeySelected GettingReady TakeReady TakeThrownAway"},
     {"thrown away while recording", "", "b rec throw", "b", State::Idle, "start stop", "", 0, "",
-     "KeySelected Recording RecordingInterrupted"},
+     "KeySelected GettingReady RecordingInterrupted"},
     {"a take with no voice is not kept", "", "hum b rec rec keep", "b", State::Idle, "start stop", "", 0, "",
-     "KeySelected Recording !NoVoice"},
+     "KeySelected GettingReady !NoVoice"},
+    {"a double click: too short", "", "short b rec rec keep", "b", State::Idle, "start stop", "", 0, "",
+     "KeySelected GettingReady !TooShort"},
     {"stops by itself after 10 s", "", "b rec progress:110250 progress:220500", "b", State::TakeWaiting, "start stop",
-     "", 0, "take", "KeySelected Recording TakeReady"},
+     "", 0, "take", "KeySelected GettingReady Recording TakeReady"},
     {"microphone lost: the old file stays", "old", "b rec progress:2205 fail:lost", "b", State::Idle, "start stop",
-     "old", 0, "", "KeySelected Recording !MicrophoneLost"},
+     "old", 0, "", "KeySelected GettingReady Recording !MicrophoneLost"},
     {"no microphone", "", "b rec fail:nomic", "b", State::Idle, "start stop", "", 0, "",
-     "KeySelected Recording !NoMicrophone"},
+     "KeySelected GettingReady !NoMicrophone"},
     {"no sound server", "", "b rec fail:noserver", "b", State::Idle, "start stop", "", 0, "",
-     "KeySelected Recording !NoSoundServer"},
+     "KeySelected GettingReady !NoSoundServer"},
     {"a failure after stopping is old news", "", "b rec rec fail:lost keep", "b", State::Idle, "start stop", "take", 0,
-     "take", "KeySelected Recording TakeReady VoiceKept"},
+     "take", "KeySelected GettingReady TakeReady VoiceKept"},
     {"no key chosen yet", "", "rec choose listen original:voice keep", "", State::Idle, "", "", 0, "",
      "!ChooseAKeyFirst !ChooseAKeyFirst"},
     {"another key waits for the take", "", "b rec rec c choose original:voice", "b", State::TakeWaiting, "start stop",
-     "", 0, "take", "KeySelected Recording TakeReady !KeepTakeFirst !KeepTakeFirst !KeepTakeFirst"},
-    {"recording again: try again", "", "b rec rec rec", "b", State::Recording, "start stop start", "", 0, "take",
-     "KeySelected Recording TakeReady Recording"},
+     "", 0, "take", "KeySelected GettingReady TakeReady !KeepTakeFirst !KeepTakeFirst !KeepTakeFirst"},
+    {"Record while a take waits: refused, the take kept", "", "b rec rec rec keep", "b", State::Idle, "start stop",
+     "take", 0, "take", "KeySelected GettingReady TakeReady !KeepTakeFirst VoiceKept"},
     {"try again, then keep the second", "", "b rec rec retry rec keep", "b", State::Idle, "start stop start stop",
-     "take", 0, "take take", "KeySelected Recording TakeReady Recording TakeReady VoiceKept"},
+     "take", 0, "take take", "KeySelected GettingReady TakeReady GettingReady TakeReady VoiceKept"},
     {"listening to the take waiting", "", "b rec rec listen", "b", State::TakeWaiting, "start stop", "", 0, "take take",
-     "KeySelected Recording TakeReady"},
+     "KeySelected GettingReady TakeReady"},
     {"nothing heard while recording", "", "b rec listen", "b", State::Recording, "start", "", 0, "",
-     "KeySelected Recording"},
+     "KeySelected GettingReady"},
     {"while recording nothing else", "", "b rec c choose original:picture", "b", State::Recording, "start", "", 0, "",
-     "KeySelected Recording !StopFirst !StopFirst !StopFirst"},
+     "KeySelected GettingReady !StopFirst !StopFirst !StopFirst"},
     {"folder cannot be written: the take waits", "blocked", "b rec rec keep", "b", State::TakeWaiting, "start stop", "",
-     0, "take", "KeySelected Recording TakeReady !CannotWrite"},
+     0, "take", "KeySelected GettingReady TakeReady !CannotWrite"},
     {"picture kept, within 500 x 250", "", "b photo keep", "b", State::Idle, "", "", 333, "",
      "KeySelected PictureReady PictureKept"},
     {"picture thrown away", "", "b photo throw", "b", State::Idle, "", "", 0, "",
@@ -218,9 +221,11 @@ void TestRecordingSession::steps()
         QVERIFY(!last.reason.isEmpty());
 }
 
-// Each kind of message has a sentence of its own with every argument filled in.
+// Each kind of message has a sentence of its own with every argument filled
+// in, its numbers written as the locale writes them.
 void TestRecordingSession::everyMessageHasItsSentence()
 {
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     const QMetaEnum kinds = QMetaEnum::fromType<Kind>();
     QSet<QString> sentences;
     for (int i = 0; i < kinds.keyCount(); ++i) {
@@ -229,9 +234,13 @@ void TestRecordingSession::everyMessageHasItsSentence()
         message.key = QStringLiteral("b");
         message.path = QStringLiteral("/folder/b.wav");
         message.reason = QStringLiteral("why");
+        message.seconds = 1.5;
+        message.size = QSize(1333, 250);
         const QString sentence = RecorderTexts::sentence(message);
         QVERIFY2(!sentence.isEmpty(), kinds.key(i));
         QVERIFY2(!sentence.contains(QRegularExpression(QStringLiteral("%\\d"))), qPrintable(sentence));
+        if (message.kind == Kind::TakeReady || message.kind == Kind::PictureReady)
+            QVERIFY2(sentence.contains(message.kind == Kind::TakeReady ? u"1,5" : u"1.333"), qPrintable(sentence));
         sentences << sentence;
     }
     QCOMPARE(sentences.size(), kinds.keyCount());

@@ -160,10 +160,6 @@ Picture: %2</translation>
         <translation>No voice can be heard in the recording, so I did not keep it. Check that the microphone is plugged in, switched on and not muted; then speak close to it and try again.</translation>
     </message>
     <message>
-        <source>Ecco la registrazione di %1 (%2 secondi). Premi Invio per tenerla, Spazio per riprovare, Esc per buttarla via.</source>
-        <translation>Here is the recording of %1 (%2 seconds). Press Return to keep it, Space to try again, Esc to throw it away.</translation>
-    </message>
-    <message>
         <source>Nessun microfono trovato: il sistema audio del computer non risponde. Controlla che il suono funzioni (per esempio che un video si senta), poi riprova.</source>
         <translation>No microphone found: the computer&apos;s sound system does not answer. Check that sound works (for instance that a video can be heard), then try again.</translation>
     </message>
@@ -248,20 +244,36 @@ Picture: %2</translation>
         <translation>%1 has its original picture again.</translation>
     </message>
     <message>
-        <source>La registrazione di %1 non è ancora tenuta. Chiudere e buttarla via?</source>
-        <translation>The recording of %1 is not kept yet. Close and throw it away?</translation>
-    </message>
-    <message>
-        <source>La figura di %1 non è ancora tenuta. Chiudere e buttarla via?</source>
-        <translation>The picture of %1 is not kept yet. Close and throw it away?</translation>
-    </message>
-    <message>
         <source>Chiudere?</source>
         <translation>Close?</translation>
     </message>
     <message>
         <source>figura illeggibile</source>
         <translation>picture unreadable</translation>
+    </message>
+    <message>
+        <source>La registrazione di %1 non l&apos;hai ancora tenuta. Chiudere e buttarla via?</source>
+        <translation>You have not kept the recording of %1 yet. Close and throw it away?</translation>
+    </message>
+    <message>
+        <source>La figura di %1 non l&apos;hai ancora tenuta. Chiudere e buttarla via?</source>
+        <translation>You have not kept the picture of %1 yet. Close and throw it away?</translation>
+    </message>
+    <message>
+        <source>La registrazione è troppo breve, quindi non l&apos;ho tenuta. Per registrare fai clic su Registra (o premi Spazio), parla, e solo quando hai finito fai clic su Ferma (o premi di nuovo Spazio).</source>
+        <translation>The recording is too short, so I did not keep it. To record, click Record (or press Space), speak, and only when you have finished click Stop (or press Space again).</translation>
+    </message>
+    <message>
+        <source>Ecco la registrazione di %1 (%2 secondi). Premi Invio per tenerla, Esc per buttarla via, o Riprova per registrarla di nuovo.</source>
+        <translation>Here is the recording of %1 (%2 seconds). Press Enter to keep it, Escape to throw it away, or Try again to record it again.</translation>
+    </message>
+    <message>
+        <source>&amp;Butta via (Esc)</source>
+        <translation>Thro&amp;w away (Esc)</translation>
+    </message>
+    <message>
+        <source>Un momento: preparo il microfono per %1. Parla quando te lo dico.</source>
+        <translation>One moment: I am getting the microphone ready for %1. Speak when I tell you.</translation>
     </message>
 </context>
 </TS>
