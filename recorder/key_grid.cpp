@@ -16,9 +16,23 @@ namespace {
 
 constexpr int GridColumns = 9;
 // Space between a tile's text and its edges.
-constexpr int TilePadding = 8;
+constexpr int TilePadding = 4;
 // The background of a tile with a voice or picture of the family's: seen at a glance.
 constexpr QRgb OwnTile = 0xffc8e6c9;
+
+// The words of text in lines no wider than width: the tiles stay as narrow
+// as their pictures, so that the grid fits a screen 1024 pixels wide.
+QString wrapped(const QString &text, const QFontMetrics &metrics, int width)
+{
+    QStringList lines;
+    for (const QString &word : text.split(u' ')) {
+        if (!lines.isEmpty() && metrics.horizontalAdvance(lines.last() + u' ' + word) <= width)
+            lines.last() += u' ' + word;
+        else
+            lines << word;
+    }
+    return lines.join(u'\n');
+}
 
 } // namespace
 
@@ -29,14 +43,18 @@ KeyGrid::KeyGrid(const QString &programFolder, QWidget *parent)
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(4);
-    // Wide enough for the longest mark, with room on either side, so that
-    // no text touches a tile's edges.
-    int textWidth = 0;
-    for (const QString &text :
-         {RecorderTexts::mark(true, true), RecorderTexts::mark(true, false), RecorderTexts::mark(false, true),
-          RecorderTexts::mark(false, false), RecorderTexts::unreadableMark()})
-        textWidth = std::max(textWidth, fontMetrics().horizontalAdvance(text));
-    const int tileWidth = std::max(IconSize.width(), textWidth) + 2 * TilePadding;
+    // As wide as a picture, with room on either side, so that no text
+    // touches a tile's edges (a long mark takes two lines); as tall as a
+    // picture and three lines of text, so that no row grows when a mark does.
+    const int tileWidth = IconSize.width() + 2 * TilePadding;
+    const int tileHeight = [] {
+        QToolButton probe;
+        probe.setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        probe.setIconSize(IconSize);
+        probe.setIcon(QPixmap(IconSize));
+        probe.setText(QStringLiteral("x\ny\nz"));
+        return probe.sizeHint().height();
+    }();
     int index = 0;
     for (const KeyMedia::Key &entry : KeyMedia::Keys) {
         const QString key = QString(QChar(entry.key));
@@ -47,7 +65,7 @@ KeyGrid::KeyGrid(const QString &programFolder, QWidget *parent)
         tile->setIconSize(IconSize);
         tile->setCheckable(true);
         tile->setFocusPolicy(Qt::StrongFocus);
-        tile->setMinimumWidth(tileWidth);
+        tile->setMinimumSize(tileWidth, tileHeight);
         connect(tile, &QToolButton::clicked, this, [this, key] { emit clicked(key); });
         grid->addWidget(tile, index / GridColumns, index % GridColumns);
         ++index;
@@ -78,13 +96,14 @@ void KeyGrid::refresh(const QString &key)
     m_unreadable.insert(key, picture.isNull());
     if (picture.isNull()) {
         tile->setIcon(QIcon());
-        tile->setText(key + u'\n' + mark + u'\n' + RecorderTexts::unreadableMark());
+        tile->setText(key + u'\n' + wrapped(mark, tile->fontMetrics(), IconSize.width()) + u'\n'
+                      + wrapped(RecorderTexts::unreadableMark(), tile->fontMetrics(), IconSize.width()));
         tile->setToolTip(RecorderTexts::tileToolTip(key, mark) + u'\n' + RecorderTexts::unreadablePicture(path) + u' '
                          + KeyMedia::pictureProblem(path, error));
         mark += QStringLiteral(", ") + RecorderTexts::unreadableMark();
     } else {
         tile->setIcon(QPixmap::fromImage(picture.scaled(IconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-        tile->setText(key + u'\n' + mark);
+        tile->setText(key + u'\n' + wrapped(mark, tile->fontMetrics(), IconSize.width()));
         tile->setToolTip(RecorderTexts::tileToolTip(key, mark));
     }
     tile->setAccessibleName(RecorderTexts::tileName(key, mark));
