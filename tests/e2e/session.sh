@@ -245,6 +245,22 @@ loud_seconds() {
     if [ -n "${2:-}" ]; then tail -c "$2" "$1"; else cat "$1"; fi |
         od -An -v -t d2 -w2 | awk '$1 > 1638 || $1 < -1638 { n++ } END { printf "%.3f\n", n / 22050 }'
 }
+# pitch_of FILE: the pitch, in Hz, of a recording made by record_start (0 when
+# nothing is heard): from the median length of the loud periods (upward zero
+# crossing to upward zero crossing), which a gap or a tenth of a second of
+# clicks (buffers late on a busy machine) does not move; sox's estimate over
+# the whole recording moved 12 %.
+pitch_of() {
+    od -An -v -t d2 -w2 "$1" | awk '
+        { x = $1; if (x > peak) peak = x }
+        prev < 0 && x >= 0 {
+            at = NR - 1 - prev / (x - prev)
+            if (last && peak > 1638) print at - last
+            last = at; peak = 0
+        }
+        { prev = x }' | sort -n |
+        awk '{ period[NR] = $1 } END { print (NR > 20 ? int(22050 / period[int((NR + 1) / 2)] + 0.5) : 0) }'
+}
 recorded_seconds() { echo "$(($(stat -c %s "$1") / 44100))"; }
 # A tenth of a second is heard; the end of a recording is a fifth of a second quiet.
 heard_in() { above "$(loud_seconds "$1")" 0.1; }
