@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "key_handler.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -39,23 +38,11 @@ class TestKeyHandler : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void callSequence_data();
     void callSequence();
     void recognition_data();
     void recognition();
-
-private:
-    QTemporaryDir m_root;
 };
-
-void TestKeyHandler::initTestCase()
-{
-    // No folder of the machine's or the user's own may stand before the pack here.
-    QVERIFY(m_root.isValid());
-    qputenv("XDG_DATA_HOME", m_root.filePath(u"none"_s).toLocal8Bit());
-    qputenv("XDG_DATA_DIRS", m_root.filePath(u"none"_s).toLocal8Bit());
-}
 
 void TestKeyHandler::callSequence_data()
 {
