@@ -41,14 +41,16 @@ wait_for() {
     done
 }
 
+# end_process PID [SIGNAL]: sends it SIGNAL (TERM) and waits for it to end.
+end_process() {
+    kill "-${2:-TERM}" "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+
 session_cleanup() {
     # Newest first: the program before the servers it is connected to.
-    local i pid
-    for ((i = ${#session_pids[@]} - 1; i >= 0; i--)); do
-        pid=${session_pids[i]}
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
+    local i
+    for ((i = ${#session_pids[@]} - 1; i >= 0; i--)); do end_process "${session_pids[i]}"; done
     rm -rf "$session_dir"
 }
 trap session_cleanup EXIT
@@ -108,10 +110,7 @@ start_sound() {
     return 1
 }
 
-stop_sound() {
-    kill "-${1:-TERM}" "$sound_pid" 2>/dev/null || true
-    wait "$sound_pid" 2>/dev/null || true
-}
+stop_sound() { end_process "$sound_pid" "${1:-TERM}"; }
 
 # start_pipewire: PipeWire and its session manager, on a session bus of their
 # own, with no output device; start_sound pipewire-pulse then starts the
@@ -215,8 +214,7 @@ start_bus() {
     wait_for "$wait_seconds" test -S "$session_dir/bus"
 }
 stop_bus() {
-    kill "$bus_pid" 2>/dev/null || true
-    wait "$bus_pid" 2>/dev/null || true
+    end_process "$bus_pid"
     rm -f "$session_dir/bus"
 }
 
@@ -234,8 +232,7 @@ record_start() {
 }
 record_stop() {
     sleep 0.1
-    kill "$record_pid" 2>/dev/null || true
-    wait "$record_pid" 2>/dev/null || true
+    end_process "$record_pid"
 }
 
 # loud_seconds FILE [BYTES]: for how long a recording made by record_start

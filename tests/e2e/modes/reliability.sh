@@ -31,8 +31,7 @@ QT_MESSAGE_PATTERN='%{type}|%{category}|%{message}' QT_LOGGING_RULES='qt.qpa.*.d
 debug_app=$!
 session_pids+=($debug_app)
 window_named '^Quilloro - ' >/dev/null || true
-kill "$debug_app"
-wait "$debug_app" 2>/dev/null || true
+end_process "$debug_app"
 check "start-up debug messages stay debug messages ($(grep -c '^debug|' "$session_dir/debug") debug, $(grep -c '^warning|' "$session_dir/debug") warnings)" \
     eval 'grep -q "^debug|qt.qpa" "$session_dir/debug" && ! grep -q "^warning|" "$session_dir/debug"'
 

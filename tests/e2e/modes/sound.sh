@@ -15,8 +15,9 @@ if [ "$server" = pipewire ] && ! command -v pipewire-pulse >/dev/null; then
     exit 77
 fi
 
-# --- The sound server, started without any output device. The session's
-# own PulseAudio makes way for it.
+# --- The sound server, started without any output device, then given the
+# null sink e2e as its default output. The session's own PulseAudio makes way
+# for it.
 stop_sound
 pipewire_started=
 start_server() {
@@ -32,6 +33,7 @@ start_server() {
         # With a pid file, so that pacmd can reach it.
         start_sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false -L module-native-protocol-unix
     fi
+    add_sink e2e
 }
 kill_server() { stop_sound KILL; }
 
@@ -115,7 +117,6 @@ no_server_at_start() {
     start_program "$program"
     alive "no sound server at start" a
     start_server
-    add_sink e2e
     check "no sound server at start: once one runs, the very first key is heard" press_heard b
 }
 
@@ -208,17 +209,14 @@ server_killed() {
     kill_server
     alive "server killed mid-recording" n
     start_server
-    add_sink e2e
     check "server killed mid-recording, then back: the very first key is heard" press_heard o
     wait_for "$wait_seconds" quiet_stream
     kill_server
     start_server
-    add_sink e2e
     check "server killed while quiet, then back: the very first key is heard" press_heard p
 }
 
 start_server
-add_sink e2e
 [ ${#scenarios[@]} -gt 0 ] ||
     scenarios=(no_server_at_start no_device_at_start listening device_removed stream_killed default_changed server_killed)
 for scenario in "${scenarios[@]}"; do
