@@ -105,6 +105,16 @@ inline QByteArray encoded(const QImage &image, const char *format)
     return bytes;
 }
 
+// The media IMG beside the test's executable holds for the window: files put
+// in by the test, all removed with it.
+struct MediaFolder {
+    ~MediaFolder() { QDir(imgDir()).removeRecursively(); }
+    static bool put(const QString &name, const QByteArray &bytes)
+    {
+        return QDir().mkpath(imgDir()) && writeFile(imgDir() + u'/' + name, bytes);
+    }
+};
+
 // A picture whose top-left pixel has the given hue; a gradient, so that most
 // of the file is picture data and not headers.
 inline QByteArray picture(QSize size, int hue, const char *format = "JPG")

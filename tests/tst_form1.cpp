@@ -29,7 +29,6 @@ class TestForm1 : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
 
     void startScreen();
@@ -46,19 +45,14 @@ private slots:
 
 private:
     UnansweredBoxGuard m_unanswered;
+    MediaFolder m_media;
     std::unique_ptr<Form1> m_form;
 };
 
 void TestForm1::initTestCase()
 {
-    QVERIFY(QDir().mkpath(imgDir()));
-    QVERIFY(writeFile(imgDir() + u"/a.jpg"_s, picture(QSize(120, 90), 0)));
-    QVERIFY(writeFile(imgDir() + u"/b.jpg"_s, picture(QSize(200, 150), 240)));
-}
-
-void TestForm1::cleanupTestCase()
-{
-    QDir(imgDir()).removeRecursively();
+    QVERIFY(m_media.put(u"a.jpg"_s, picture(QSize(120, 90), 0)));
+    QVERIFY(m_media.put(u"b.jpg"_s, picture(QSize(200, 150), 240)));
 }
 
 void TestForm1::init()
@@ -221,8 +215,8 @@ void TestForm1::damagedMedia()
 
     const QString picturePath = imgDir() + u"/z.jpg"_s;
     const QString damagedPath = imgDir() + u"/z."_s + file;
-    QVERIFY(writeFile(picturePath, picture(QSize(60, 60), 60)));
-    QVERIFY(writeFile(imgDir() + u"/z.wav"_s, recording(2205)));
+    QVERIFY(m_media.put(u"z.jpg"_s, picture(QSize(60, 60), 60)));
+    QVERIFY(m_media.put(u"z.wav"_s, recording(2205)));
     QFile::remove(damagedPath);
     if (!missing)
         QVERIFY(writeFile(damagedPath, content));
