@@ -95,6 +95,26 @@ inline QString imgDir()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/IMG");
 }
 
+// The image as a file of the given format holds it.
+inline QByteArray encoded(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, format).write(image);
+    return bytes;
+}
+
+// The media IMG beside the test's executable holds for the window: files put
+// in by the test, all removed with it.
+struct MediaFolder {
+    ~MediaFolder() { QDir(imgDir()).removeRecursively(); }
+    static bool put(const QString &name, const QByteArray &bytes)
+    {
+        return QDir().mkpath(imgDir()) && writeFile(imgDir() + u'/' + name, bytes);
+    }
+};
+
 // A picture whose top-left pixel has the given hue; a gradient, so that most
 // of the file is picture data and not headers.
 inline QByteArray picture(QSize size, int hue, const char *format = "JPG")
@@ -104,11 +124,7 @@ inline QByteArray picture(QSize size, int hue, const char *format = "JPG")
         for (int x = 0; x < size.width(); ++x)
             image.setPixelColor(x, y, QColor::fromHsv((hue + (x + y) / 8) % 360, 255, 255));
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
+    return encoded(image, format);
 }
 
 // A small, valid JPEG whose frame header claims 5500 x 5500 pixels: 115 MB

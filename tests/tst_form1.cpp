@@ -29,9 +29,7 @@ class TestForm1 : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
-    void cleanup();
 
     void startScreen();
     void menuItemsDoNothing();
@@ -47,31 +45,22 @@ private slots:
 
 private:
     UnansweredBoxGuard m_unanswered;
+    MediaFolder m_media;
     std::unique_ptr<Form1> m_form;
 };
 
 void TestForm1::initTestCase()
 {
-    QVERIFY(QDir().mkpath(imgDir()));
-    QVERIFY(writeFile(imgDir() + u"/a.jpg"_s, picture(QSize(120, 90), 0)));
-    QVERIFY(writeFile(imgDir() + u"/b.jpg"_s, picture(QSize(200, 150), 240)));
-}
-
-void TestForm1::cleanupTestCase()
-{
-    QDir(imgDir()).removeRecursively();
+    QVERIFY(m_media.put(u"a.jpg"_s, picture(QSize(120, 90), 0)));
+    QVERIFY(m_media.put(u"b.jpg"_s, picture(QSize(200, 150), 240)));
 }
 
 void TestForm1::init()
 {
+    m_form.reset(); // the previous test's window gone before the next opens
     m_form = std::make_unique<Form1>();
     m_form->show();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-}
-
-void TestForm1::cleanup()
-{
-    m_form.reset();
 }
 
 void TestForm1::startScreen()
@@ -196,20 +185,19 @@ void TestForm1::damagedMedia_data()
     const QByteArray good = picture(QSize(160, 160), 120);
     // Cut halfway through the picture data, after the start-of-scan marker.
     const qsizetype scan = good.indexOf(QByteArray("\xFF\xDA", 2));
-    QTest::newRow("picture missing") << "jpg" << QByteArray() << true << "Il file non esiste.";
-    QTest::newRow("picture zero bytes") << "jpg" << QByteArray() << false
-                                        << "Il file non contiene un'immagine riconosciuta.";
-    QTest::newRow("picture truncated") << "jpg" << good.left((scan + good.size()) / 2) << false << "";
-    QTest::newRow("picture header only") << "jpg" << good.left(300) << false
-                                         << "L'immagine è danneggiata o troppo grande.";
-    QTest::newRow("picture not an image")
-        << "jpg" << QByteArray("just words, no picture") << false << "Il file non contiene un'immagine riconosciuta.";
-    QTest::newRow("decompression bomb") << "jpg" << decompressionBomb() << false
-                                        << "L'immagine è danneggiata o troppo grande.";
-    QTest::newRow("progressive picture") << "jpg" << progressivePicture(QSize(40, 40)) << false << "";
-    QTest::newRow("progressive, a scan written again and again")
-        << "jpg" << progressivePicture(QSize(40, 40), 30) << false << "L'immagine è danneggiata o troppo grande.";
+    const QString unknown = u"Il file non contiene un'immagine riconosciuta."_s;
+    const QString damaged = u"L'immagine è danneggiata o troppo grande."_s;
+    // clang-format off
+    QTest::newRow("picture missing")      << "jpg" << QByteArray() << true << "Il file non esiste.";
+    QTest::newRow("picture zero bytes")   << "jpg" << QByteArray() << false << unknown;
+    QTest::newRow("picture truncated")    << "jpg" << good.left((scan + good.size()) / 2) << false << "";
+    QTest::newRow("picture header only")  << "jpg" << good.left(300) << false << damaged;
+    QTest::newRow("picture not an image") << "jpg" << QByteArray("just words, no picture") << false << unknown;
+    QTest::newRow("decompression bomb")   << "jpg" << decompressionBomb() << false << damaged;
+    QTest::newRow("progressive picture")  << "jpg" << progressivePicture(QSize(40, 40)) << false << "";
+    QTest::newRow("progressive, a scan written again and again") << "jpg" << progressivePicture(QSize(40, 40), 30) << false << damaged;
     QTest::newRow("png under a jpg name") << "jpg" << picture(QSize(64, 64), 120, "PNG") << false << "";
+    // clang-format on
 
     // A damaged recording is silence: the picture still shows, nothing is
     // said. The sound player's tests go through the kinds of damage; one
@@ -227,8 +215,8 @@ void TestForm1::damagedMedia()
 
     const QString picturePath = imgDir() + u"/z.jpg"_s;
     const QString damagedPath = imgDir() + u"/z."_s + file;
-    QVERIFY(writeFile(picturePath, picture(QSize(60, 60), 60)));
-    QVERIFY(writeFile(imgDir() + u"/z.wav"_s, recording(2205)));
+    QVERIFY(m_media.put(u"z.jpg"_s, picture(QSize(60, 60), 60)));
+    QVERIFY(m_media.put(u"z.wav"_s, recording(2205)));
     QFile::remove(damagedPath);
     if (!missing)
         QVERIFY(writeFile(damagedPath, content));

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "key_handler.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -39,23 +38,11 @@ class TestKeyHandler : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void callSequence_data();
     void callSequence();
     void recognition_data();
     void recognition();
-
-private:
-    QTemporaryDir m_root;
 };
-
-void TestKeyHandler::initTestCase()
-{
-    // No folder of the machine's or the user's own may stand before the pack here.
-    QVERIFY(m_root.isValid());
-    qputenv("XDG_DATA_HOME", m_root.filePath(u"none"_s).toLocal8Bit());
-    qputenv("XDG_DATA_DIRS", m_root.filePath(u"none"_s).toLocal8Bit());
-}
 
 void TestKeyHandler::callSequence_data()
 {
@@ -64,9 +51,11 @@ void TestKeyHandler::callSequence_data()
     QTest::addColumn<bool>("pictureLoads");
     QTest::addColumn<QStringList>("expected");
 
+    const auto box = [](const char *text, const char *title, MessageIcon icon) {
+        return QStringLiteral("box %1 | %2 | %3").arg(QString::fromUtf8(text), QString::fromUtf8(title)).arg(int(icon));
+    };
     const QString question =
-        QStringLiteral("box Premi un altro tasto | Fai attenzione, non hai premuto un tasto alfanumerico | %1")
-            .arg(int(MessageIcon::Question));
+        box("Premi un altro tasto", "Fai attenzione, non hai premuto un tasto alfanumerico", MessageIcon::Question);
     // A recognized key: its character, its recording, then its picture.
     const auto shown = [](const QString &key, const QString &media) {
         return QStringList{"font 216",
@@ -77,30 +66,21 @@ void TestKeyHandler::callSequence_data()
                            "show",
                            u"load "_s + media + u".jpg"_s};
     };
-    QTest::newRow("recognized letter") << uint('b') << "/opt/quilloro" << true
-                                       << shown(u"b"_s, u"/opt/quilloro/IMG/b"_s);
+    // clang-format off
+    QTest::newRow("recognized letter") << uint('b') << "/opt/quilloro" << true << shown(u"b"_s, u"/opt/quilloro/IMG/b"_s);
     // The folder is used as given: a root that keeps its separator gives two in a row.
     QTest::newRow("program in the root folder") << uint('q') << "/" << true << shown(u"q"_s, u"//IMG/q"_s);
-    QTest::newRow("folder with spaces and accents")
-        << uint('q') << u"/home/a b/perché"_s << true << shown(u"q"_s, u"/home/a b/perché/IMG/q"_s);
+    QTest::newRow("folder with spaces and accents") << uint('q') << u"/home/a b/perché"_s << true << shown(u"q"_s, u"/home/a b/perché/IMG/q"_s);
     QTest::newRow("escape") << 27u << "/opt/quilloro" << true
-                            << QStringList{"font 216", "focus",
-                                           QStringLiteral("box Ciao alla prossima | A presto da Ferlandi | %1")
-                                               .arg(int(MessageIcon::Exclamation)),
-                                           "end"};
-    QTest::newRow("upper case") << uint('A') << "/opt/quilloro" << true
-                                << QStringList{"font 216", "focus", "hide", "caption A", question};
-    QTest::newRow("accented") << 0xE8u << "/opt/quilloro" << true
-                              << QStringList{"font 216", "focus", "hide", u"caption è"_s, question};
+                            << QStringList{"font 216", "focus", box("Ciao alla prossima", "A presto da Ferlandi", MessageIcon::Exclamation), "end"};
+    QTest::newRow("upper case") << uint('A') << "/opt/quilloro" << true << QStringList{"font 216", "focus", "hide", "caption A", question};
+    QTest::newRow("accented") << 0xE8u << "/opt/quilloro" << true << QStringList{"font 216", "focus", "hide", u"caption è"_s, question};
     // The recording has started before the picture fails; the previous
     // key's picture must not stay up beside the new character.
     QTest::newRow("picture fails") << uint('7') << "/opt/quilloro" << false
-                                   << shown(u"7"_s, u"/opt/quilloro/IMG/7"_s)
-            + QStringList{
-                "hide",
-                QStringLiteral("box Non riesco a mostrare l'immagine\n/opt/quilloro/IMG/7.jpg\n\nIl file non esiste. | "
-                               "Immagine non disponibile | %1")
-                    .arg(int(MessageIcon::Critical))};
+                                   << shown(u"7"_s, u"/opt/quilloro/IMG/7"_s) + QStringList{"hide",
+                                      box("Non riesco a mostrare l'immagine\n/opt/quilloro/IMG/7.jpg\n\nIl file non esiste.", "Immagine non disponibile", MessageIcon::Critical)};
+    // clang-format on
 }
 
 void TestKeyHandler::callSequence()

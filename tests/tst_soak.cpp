@@ -66,11 +66,11 @@ class TestSoak : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void tenThousandKeys();
 
 private:
     UnansweredBoxGuard m_unanswered;
+    MediaFolder m_media;
 };
 
 void TestSoak::initTestCase()
@@ -78,18 +78,11 @@ void TestSoak::initTestCase()
     // No sound server: every recognized key also exercises the player's
     // attempt to reach one.
     qputenv("PULSE_SERVER", "unix:/nonexistent/quilloro-soak");
-    QVERIFY(QDir().mkpath(imgDir()));
     for (int i = 0; i < Recognized.size(); ++i) {
         // Each key's picture has its own hue, and its own size.
-        QVERIFY(writeFile(imgDir() + u'/' + Recognized[i] + QStringLiteral(".jpg"),
-                          picture(QSize(100 + i, 80 + i), i * 10)));
-        QVERIFY(writeFile(imgDir() + u'/' + Recognized[i] + QStringLiteral(".wav"), recording(2205)));
+        QVERIFY(m_media.put(Recognized[i] + QStringLiteral(".jpg"), picture(QSize(100 + i, 80 + i), i * 10)));
+        QVERIFY(m_media.put(Recognized[i] + QStringLiteral(".wav"), recording(2205)));
     }
-}
-
-void TestSoak::cleanupTestCase()
-{
-    QDir(imgDir()).removeRecursively();
 }
 
 void TestSoak::tenThousandKeys()

@@ -229,11 +229,8 @@ void TestSoundPlayer::refusedUnread()
     // A sound header, then zeros up to just over the bound: without the
     // bound it decodes to thirty seconds of silence.
     const QString huge = m_dir.filePath(QStringLiteral("huge.wav"));
-    QFile file(huge);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(wav(1, 1, 384000, 16, QByteArray(), 0xFFFFFF00u));
-    QVERIFY(file.resize(MaxRecordingFileBytes + 1));
-    file.close();
+    QVERIFY(writeFile(huge, wav(1, 1, 384000, 16, QByteArray(), 0xFFFFFF00u)));
+    QVERIFY(QFile::resize(huge, MaxRecordingFileBytes + 1));
     QVERIFY(!decodeClip(huge));
 }
 
@@ -275,26 +272,18 @@ void TestSoundPlayer::convert()
     convertFrames(clip, format, position, int(levels.size()), out.data());
     QCOMPARE(out.back(), char(0x5A));
 
+    // Each sample read back and scaled to 16-bit steps.
     const char *at = out.constData();
+    const auto take = [&at]<typename T>(T value, double scale) {
+        std::memcpy(&value, at, sizeof value);
+        at += sizeof value;
+        return value * scale;
+    };
     for (int frame = 0; frame < levels.size(); ++frame) {
         for (int channel = 0; channel < channels; ++channel) {
-            double level = 0;
-            if (sample == MixFormat::Sample::Float32) {
-                float value;
-                std::memcpy(&value, at, 4);
-                level = value * 32768.0;
-                at += 4;
-            } else if (sample == MixFormat::Sample::Int16) {
-                std::int16_t value;
-                std::memcpy(&value, at, 2);
-                level = value;
-                at += 2;
-            } else {
-                std::int32_t value;
-                std::memcpy(&value, at, 4);
-                level = value / 65536.0;
-                at += 4;
-            }
+            const double level = sample == MixFormat::Sample::Float32 ? take(0.0f, 32768.0)
+                : sample == MixFormat::Sample::Int16                  ? take(std::int16_t(), 1.0)
+                                                                      : take(std::int32_t(), 1 / 65536.0);
             QVERIFY2(std::abs(level - levels[frame]) < 0.01,
                      qPrintable(QStringLiteral("frame %1, channel %2: %3").arg(frame).arg(channel).arg(level)));
         }
@@ -313,11 +302,8 @@ void TestSoundPlayer::cacheIsBoundedInBytes()
     const long before = peakMemoryKB();
     for (int i = 0; i < 30; ++i) {
         const QString path = m_dir.filePath(QStringLiteral("long%1.wav").arg(i));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(wav(1, 1, Rate, 8, QByteArray(), Frames));
-        QVERIFY(file.resize(file.size() + Frames)); // zeros: a constant level
-        file.close();
+        QVERIFY(writeFile(path, wav(1, 1, Rate, 8, QByteArray(), Frames)));
+        QVERIFY(QFile::resize(path, 44 + Frames)); // zeros: a constant level
         player.play(path);
         QFile::remove(path);
     }

@@ -41,14 +41,16 @@ wait_for() {
     done
 }
 
+# end_process PID [SIGNAL]: sends it SIGNAL (TERM) and waits for it to end.
+end_process() {
+    kill "-${2:-TERM}" "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+
 session_cleanup() {
     # Newest first: the program before the servers it is connected to.
-    local i pid
-    for ((i = ${#session_pids[@]} - 1; i >= 0; i--)); do
-        pid=${session_pids[i]}
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
+    local i
+    for ((i = ${#session_pids[@]} - 1; i >= 0; i--)); do end_process "${session_pids[i]}"; done
     rm -rf "$session_dir"
 }
 trap session_cleanup EXIT
@@ -108,10 +110,7 @@ start_sound() {
     return 1
 }
 
-stop_sound() {
-    kill "-${1:-TERM}" "$sound_pid" 2>/dev/null || true
-    wait "$sound_pid" 2>/dev/null || true
-}
+stop_sound() { end_process "$sound_pid" "${1:-TERM}"; }
 
 # start_pipewire: PipeWire and its session manager, on a session bus of their
 # own, with no output device; start_sound pipewire-pulse then starts the
@@ -215,8 +214,7 @@ start_bus() {
     wait_for "$wait_seconds" test -S "$session_dir/bus"
 }
 stop_bus() {
-    kill "$bus_pid" 2>/dev/null || true
-    wait "$bus_pid" 2>/dev/null || true
+    end_process "$bus_pid"
     rm -f "$session_dir/bus"
 }
 
@@ -234,8 +232,7 @@ record_start() {
 }
 record_stop() {
     sleep 0.1
-    kill "$record_pid" 2>/dev/null || true
-    wait "$record_pid" 2>/dev/null || true
+    end_process "$record_pid"
 }
 
 # loud_seconds FILE [BYTES]: for how long a recording made by record_start
@@ -244,6 +241,22 @@ record_stop() {
 loud_seconds() {
     if [ -n "${2:-}" ]; then tail -c "$2" "$1"; else cat "$1"; fi |
         od -An -v -t d2 -w2 | awk '$1 > 1638 || $1 < -1638 { n++ } END { printf "%.3f\n", n / 22050 }'
+}
+# pitch_of FILE: the pitch, in Hz, of a recording made by record_start (0 when
+# nothing is heard): from the median length of the loud periods (upward zero
+# crossing to upward zero crossing), which a gap or a tenth of a second of
+# clicks (buffers late on a busy machine) does not move; sox's estimate over
+# the whole recording moved 12 %.
+pitch_of() {
+    od -An -v -t d2 -w2 "$1" | awk '
+        { x = $1; if (x > peak) peak = x }
+        prev < 0 && x >= 0 {
+            at = NR - 1 - prev / (x - prev)
+            if (last && peak > 1638) print at - last
+            last = at; peak = 0
+        }
+        { prev = x }' | sort -n |
+        awk '{ period[NR] = $1 } END { print (NR > 20 ? int(22050 / period[int((NR + 1) / 2)] + 0.5) : 0) }'
 }
 recorded_seconds() { echo "$(($(stat -c %s "$1") / 44100))"; }
 # A tenth of a second is heard; the end of a recording is a fifth of a second quiet.

@@ -20,6 +20,14 @@ starts() {
         session_pids+=($!)
     done
 }
+# start_again WHAT: one more start, which must end with status 0 (one that
+# does not end is stopped).
+start_again() {
+    starts 1
+    wait_exit "${started[0]}"
+    check "$1 ends with status 0 (got $exit_status)" test "$exit_status" = 0
+    [ "$exit_status" != timeout ] || kill "${started[0]}" 2>/dev/null
+}
 running() { local pid n=0; for pid in "$@"; do kill -0 "$pid" 2>/dev/null && n=$((n + 1)); done; echo "$n"; }
 
 # --- On a session bus: a second start while the first runs.
@@ -33,13 +41,10 @@ other=$(window_named '^elsewhere$')
 xdotool windowfocus --sync "$other"
 check "another window has the keyboard before the second start" focused "$other"
 
-starts 1
-wait_exit "${started[0]}"
-check "a second start ends with status 0 (got $exit_status)" test "$exit_status" = 0
+start_again "a second start"
 check "one window, the first ($(windows))" eval '[ "$(windows)" -eq 1 ] && first_window "^Quilloro - " | grep -qx "$first_win"'
 check "the first window has the keyboard again" wait_for "$wait_seconds" focused "$first_win"
 check "the first is still running" still_running
-[ "$exit_status" = timeout ] && kill "${started[0]}" 2>/dev/null
 
 # --- The first has a message box open (a key that is not a letter): the
 # box is what comes forward, as the child must answer it first.
@@ -47,11 +52,8 @@ box_title='Fai attenzione, non hai premuto un tasto alfanumerico'
 xdotool windowfocus --sync "$first_win" key shift+a
 if box=$(window_named "^$box_title\$"); then
     xdotool windowfocus --sync "$other"
-    starts 1
-    wait_exit "${started[0]}"
-    check "a start while a box is open ends with status 0 (got $exit_status)" test "$exit_status" = 0
+    start_again "a start while a box is open"
     check "a start while a box is open: the box has the keyboard" wait_for "$wait_seconds" focused "$box"
-    [ "$exit_status" = timeout ] && kill "${started[0]}" 2>/dev/null
     xdotool windowfocus --sync "$box" key Return
     wait_for "$wait_seconds" no_window_named "^$box_title\$" || true
 else
@@ -67,13 +69,10 @@ session_pids+=($!)
 # Listening once a property changed on the root window shows in it.
 xev_listens() { xprop -root -f _PROBE 8s -set _PROBE 1; grep -q _PROBE "$session_dir/root-events"; }
 wait_for "$wait_seconds" xev_listens || true
-DESKTOP_STARTUP_ID="launcher-$$-quilloro_TIME0" starts 1
-wait_exit "${started[0]}"
-check "a start from a launcher ends with status 0 (got $exit_status)" test "$exit_status" = 0
+DESKTOP_STARTUP_ID="launcher-$$-quilloro_TIME0" start_again "a start from a launcher"
 check "a start from a launcher: the first window has the keyboard again" wait_for "$wait_seconds" focused "$first_win"
 check "a start from a launcher: its busy pointer is ended" \
     wait_for "$wait_seconds" grep -q '(_NET_STARTUP_INFO_BEGIN)' "$session_dir/root-events"
-[ "$exit_status" = timeout ] && kill "${started[0]}" 2>/dev/null
 
 # --- The first ended: starts at the same instant, one window among them.
 quit_program

@@ -15,8 +15,9 @@ if [ "$server" = pipewire ] && ! command -v pipewire-pulse >/dev/null; then
     exit 77
 fi
 
-# --- The sound server, started without any output device. The session's
-# own PulseAudio makes way for it.
+# --- The sound server, started without any output device, then given the
+# null sink e2e as its default output. The session's own PulseAudio makes way
+# for it.
 stop_sound
 pipewire_started=
 start_server() {
@@ -32,6 +33,7 @@ start_server() {
         # With a pid file, so that pacmd can reach it.
         start_sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false -L module-native-protocol-unix
     fi
+    add_sink e2e
 }
 kill_server() { stop_sound KILL; }
 
@@ -71,21 +73,8 @@ playing() {
     sleep "${2:-0}"
     record_stop
 }
-# press_pitch KEY: the pitch, in Hz, heard when KEY is pressed: from the
-# median length of the loud periods (upward zero crossing to upward zero
-# crossing), which a tenth of a second of clicks (buffers late on a busy
-# machine) does not move; sox's estimate over the whole recording moved 12 %.
-press_pitch() {
-    playing "$1" 0.3
-    od -An -v -t d2 -w2 "$session_dir/playing.raw" | awk '
-        { x = $1; if (x > peak) peak = x }
-        prev < 0 && x >= 0 {
-            at = NR - 1 - prev / (x - prev)
-            if (last && peak > 1638) print at - last
-            last = at; peak = 0
-        }
-        { prev = x }' | sort -n | awk '{ period[NR] = $1 } END { if (NR) printf "%.0f\n", 22050 / period[int((NR + 1) / 2)] }'
-}
+# press_pitch KEY: the pitch, in Hz, heard when KEY is pressed.
+press_pitch() { playing "$1" 0.3 && pitch_of "$session_dir/playing.raw"; }
 # samples_heard KEY...: presses the keys at once and records until quiet;
 # prints how many samples of a positive and of a negative level were heard.
 samples_heard() {
@@ -116,18 +105,9 @@ constant() { # constant FILE SAMPLES LEVEL-AS-TWO-BYTES
 }
 constant "$img/u.wav" 1764 '\x00\x40' # 0.08 s at 16384
 constant "$img/v.wav" 6615 '\x00\xc0' # 0.3 s at -16384
-# A floating-point recording with the extensible header, as audio editors and
-# ffmpeg write them: a 660 Hz tone at half of full scale.
-le() { local value=$1 bytes=$2 i; for ((i = 0; i < bytes; i++)); do printf '\\x%02x' $(((value >> (8 * i)) & 255)); done; }
-sox -n -r 22050 -c 1 -t f32 "$session_dir/float.raw" synth 0.6 sine 660 vol 0.5
-size=$(stat -c %s "$session_dir/float.raw")
-{
-    printf 'RIFF%bWAVEfmt %b' "$(le $((4 + 8 + 40 + 8 + size)) 4)" "$(le 40 4)"
-    printf '%b' "$(le 0xFFFE 2)$(le 1 2)$(le 22050 4)$(le $((22050 * 4)) 4)$(le 4 2)$(le 32 2)$(le 22 2)$(le 32 2)$(le 4 4)"
-    printf '%b' '\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71'
-    printf 'data%b' "$(le "$size" 4)"
-    cat "$session_dir/float.raw"
-} >"$img/x.wav"
+# A floating-point recording, as audio editors write them (the decoder's
+# tests go through their headers): a 660 Hz tone at half of full scale.
+sox -n -r 22050 -c 1 -e floating-point -b 32 "$img/x.wav" synth 0.6 sine 660 vol 0.5
 
 # --- The scenarios. Each starts the program on a server whose default output
 # is the sink e2e, and leaves the server so.
@@ -137,7 +117,6 @@ no_server_at_start() {
     start_program "$program"
     alive "no sound server at start" a
     start_server
-    add_sink e2e
     check "no sound server at start: once one runs, the very first key is heard" press_heard b
 }
 
@@ -230,17 +209,14 @@ server_killed() {
     kill_server
     alive "server killed mid-recording" n
     start_server
-    add_sink e2e
     check "server killed mid-recording, then back: the very first key is heard" press_heard o
     wait_for "$wait_seconds" quiet_stream
     kill_server
     start_server
-    add_sink e2e
     check "server killed while quiet, then back: the very first key is heard" press_heard p
 }
 
 start_server
-add_sink e2e
 [ ${#scenarios[@]} -gt 0 ] ||
     scenarios=(no_server_at_start no_device_at_start listening device_removed stream_killed default_changed server_killed)
 for scenario in "${scenarios[@]}"; do
