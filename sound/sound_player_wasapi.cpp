@@ -4,6 +4,7 @@
 #include "clip_cache.h"
 #include "mix_format.h"
 #include "sound_player.h"
+#include "wasapi_format.h"
 
 #include <windows.h>
 
@@ -29,42 +30,25 @@ constexpr REFERENCE_TIME BufferDuration = 40 * 10000;
 // working (it went away without saying so): it is let go.
 constexpr DWORD StalledMs = 2000;
 
-// The KSDATAFORMAT_SUBTYPE_* GUID of a WAVE_FORMAT_* tag.
-bool isSubtype(const GUID &guid, WORD tag)
-{
-    static constexpr unsigned char Tail[8] = {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-    return guid.Data1 == tag && guid.Data2 == 0x0000 && guid.Data3 == 0x0010
-        && std::equal(std::begin(Tail), std::end(Tail), guid.Data4);
-}
-
 // The device's mix format in the terms the converter knows; nothing for a
 // layout it does not write.
 std::optional<MixFormat> mixFormatOf(const WAVEFORMATEX &wave)
 {
-    WORD tag = wave.wFormatTag;
-    if (tag == WAVE_FORMAT_EXTENSIBLE) {
-        if (wave.cbSize < sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX))
-            return std::nullopt;
-        const auto &extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE &>(wave);
-        if (isSubtype(extensible.SubFormat, WAVE_FORMAT_IEEE_FLOAT))
-            tag = WAVE_FORMAT_IEEE_FLOAT;
-        else if (isSubtype(extensible.SubFormat, WAVE_FORMAT_PCM))
-            tag = WAVE_FORMAT_PCM;
-        else
-            return std::nullopt;
-    }
+    const std::optional<WaveLayout> layout = waveLayoutOf(wave);
+    if (!layout)
+        return std::nullopt;
     MixFormat format;
-    format.rate = int(wave.nSamplesPerSec);
-    format.channels = wave.nChannels;
-    if (tag == WAVE_FORMAT_IEEE_FLOAT && wave.wBitsPerSample == 32)
+    format.rate = layout->rate;
+    format.channels = layout->channels;
+    if (layout->isFloat && layout->bits == 32)
         format.sample = MixFormat::Sample::Float32;
-    else if (tag == WAVE_FORMAT_PCM && wave.wBitsPerSample == 16)
+    else if (!layout->isFloat && layout->bits == 16)
         format.sample = MixFormat::Sample::Int16;
-    else if (tag == WAVE_FORMAT_PCM && wave.wBitsPerSample == 32)
+    else if (!layout->isFloat && layout->bits == 32)
         format.sample = MixFormat::Sample::Int32;
     else
         return std::nullopt;
-    if (format.rate <= 0 || format.channels <= 0 || wave.nBlockAlign != format.bytesPerFrame())
+    if (format.rate <= 0 || format.channels <= 0 || layout->blockAlign != format.bytesPerFrame())
         return std::nullopt;
     return format;
 }

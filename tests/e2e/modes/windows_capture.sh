@@ -51,9 +51,10 @@ microphone
 take tone 3
 wait_exit "$take_pid"
 check "the take ends with status 0 (got $exit_status)" test "$exit_status" = 0
-# Stopped once three seconds are in, with what came in the same packets.
+# Stopped once three seconds are in, with what came in meanwhile (up to a
+# second on a busy machine); a take at twice or half the rate is far off.
 frames=$(last_line tone | awk '$1 == "recorded" { print $2 }')
-check "its three seconds recorded ($(last_line tone))" eval '[ "${frames:-0}" -ge 66150 ] && [ "$frames" -lt 77175 ]'
+check "its three seconds recorded ($(last_line tone))" eval '[ "${frames:-0}" -ge 66150 ] && [ "$frames" -lt 88200 ]'
 wav="$session_dir/tone.wav"
 check "the take is mono ($(wav_info -c "$wav"))" test "$(wav_info -c "$wav")" = 1
 check "at 22050 Hz ($(wav_info -r "$wav"))" test "$(wav_info -r "$wav")" = 22050
