@@ -6,7 +6,6 @@
 #include <QTest>
 
 #include <cmath>
-#include <cstring>
 #include <numbers>
 
 Q_DECLARE_METATYPE(CaptureFormat::Sample)
@@ -24,31 +23,16 @@ QByteArray tone(const CaptureFormat &format, double frequency, double amplitude,
         const double level = amplitude * std::sin(2 * std::numbers::pi * frequency * frame / format.rate);
         for (int channel = 0; channel < format.channels; ++channel) {
             const double value = channel < toned ? level : 0.0;
-            char sample[4];
-            switch (format.sample) {
-            case CaptureFormat::Sample::Float32: {
+            if (format.sample == CaptureFormat::Sample::Float32) {
                 const auto f = float(value);
-                std::memcpy(sample, &f, 4);
-                break;
+                bytes.append(reinterpret_cast<const char *>(&f), 4);
+                continue;
             }
-            case CaptureFormat::Sample::Int16: {
-                const auto i = std::int16_t(std::lrint(value * 32767));
-                std::memcpy(sample, &i, 2);
-                break;
-            }
-            case CaptureFormat::Sample::Int24: {
-                const auto i = std::int32_t(std::lrint(value * 8388607));
-                for (int b = 0; b < 3; ++b)
-                    sample[b] = char((i >> (8 * b)) & 0xFF);
-                break;
-            }
-            case CaptureFormat::Sample::Int32: {
-                const auto i = std::int32_t(std::llrint(value * 2147483647.0));
-                std::memcpy(sample, &i, 4);
-                break;
-            }
-            }
-            bytes.append(sample, qsizetype(format.bytesPerSample()));
+            // Little-endian integers of 2, 3 or 4 bytes, full scale at the largest.
+            const int size = int(format.bytesPerSample());
+            const auto i = std::llrint(value * double((std::int64_t(1) << (8 * size - 1)) - 1));
+            for (int b = 0; b < size; ++b)
+                bytes.append(char((i >> (8 * b)) & 0xFF));
         }
     }
     return bytes;
@@ -56,23 +40,6 @@ QByteArray tone(const CaptureFormat &format, double frequency, double amplitude,
 
 // Where the filter has settled: its first 10 ms ring as a tone starts.
 constexpr std::size_t Settled = TakeRate / 100;
-
-// The frequency of a tone, from its upward zero crossings over the span
-// between the first and the last once settled.
-double frequencyOf(const std::vector<std::int16_t> &samples)
-{
-    std::int64_t first = -1, last = -1, crossings = 0;
-    for (std::size_t i = Settled; i < samples.size(); ++i) {
-        if (samples[i - 1] < 0 && samples[i] >= 0) {
-            if (first < 0)
-                first = std::int64_t(i);
-            else
-                ++crossings;
-            last = std::int64_t(i);
-        }
-    }
-    return last > first ? crossings * double(TakeRate) / double(last - first) : 0.0;
-}
 
 // The loudest sample once the filter has settled.
 double peakOf(const std::vector<std::int16_t> &samples)
@@ -83,8 +50,9 @@ double peakOf(const std::vector<std::int16_t> &samples)
     return peak / 32768.0;
 }
 
-// How far a tone of `frequency` strays from the sine that fits it best, as
-// the RMS of the difference over the sine's: what the resampling adds.
+// How far a tone strays from the sine of `frequency` that fits it best, as
+// the RMS of the difference over the sine's: a pitch moved or what the
+// resampling adds.
 double distortionOf(const std::vector<std::int16_t> &samples, double frequency)
 {
     double sine = 0, cosine = 0;
@@ -181,8 +149,6 @@ void TestCaptureConvert::convert()
         QVERIFY2(peakOf(whole) < 0.01, qPrintable(QString::number(peakOf(whole))));
         return;
     }
-    QVERIFY2(std::abs(frequencyOf(whole) - frequency) < frequency * 0.005,
-             qPrintable(QString::number(frequencyOf(whole))));
     QVERIFY2(std::abs(peakOf(whole) - amplitude) < amplitude * 0.05, qPrintable(QString::number(peakOf(whole))));
     QVERIFY2(distortionOf(whole, frequency) < 0.01, qPrintable(QString::number(distortionOf(whole, frequency))));
 }

@@ -41,10 +41,14 @@ start_recorder() {
     xdotool windowfocus --sync "$rwin"
 }
 recorder_running() { kill -0 "$rec" 2>/dev/null; }
+stop_recorder() { kill "$rec"; wait "$rec" 2>/dev/null || true; }
+# end_recorder: what went before left the recorder open; it is closed.
+end_recorder() { check "the recorder is still open" recorder_running; stop_recorder; }
 # said TEXT: the recorder said it (its sentences go to standard error too).
 said() { wait_for "$wait_seconds" grep -qF -- "$1" "$log"; }
-# rkey KEY...: keys typed into the recorder's window.
+# rkey KEY...: keys typed into the recorder's window; rkey_anew: after what it said so far is forgotten.
 rkey() { xdotool windowfocus --sync "$rwin" key "$@"; }
+rkey_anew() { : >"$log"; rkey "$@"; }
 capturing() { [ -n "$(pactl list short source-outputs)" ]; }
 # Between takes the recorder keeps neither a capture stream nor its thread.
 capture_thread() { cat /proc/"$rec"/task/*/comm 2>/dev/null | grep -q '^quilloro-captur'; }
@@ -52,8 +56,7 @@ not_capturing() { ! capturing && ! capture_thread; }
 
 # record SOUND_FILE: Space, the file played into the microphone, Space.
 record() {
-    : >"$log"
-    rkey space
+    rkey_anew space
     said "Sto registrando" && wait_for "$wait_seconds" capturing || return 1
     paplay -d mic "$1"
     rkey space
@@ -111,8 +114,7 @@ scenario_take() {
     record_stop
     check "the capture stream is closed once stopped" wait_for "$wait_seconds" not_capturing
     rkey Return
-    check "Return keeps it" said "Fatto: ora b dice la tua voce"
-    check "kept in the family's folder" test -f "$own/b.wav"
+    check "Return keeps it in the family's folder, named" eval 'said "Fatto: ora b dice la tua voce ($own/b.wav)" && test -f "$own/b.wav"'
     check "mono 16-bit at 22050 Hz" eval '[ "$(soxi -c "$own/b.wav") $(soxi -b "$own/b.wav") $(soxi -r "$own/b.wav")" = "1 16 22050" ]'
     check "the tone at its pitch ($(pitch "$own/b.wav") Hz)" between "$(pitch "$own/b.wav")" 430 450
     read -r peak onset tail level seconds < <(take_figures "$own/b.wav")
@@ -127,16 +129,14 @@ scenario_take() {
     child_hears_b
     check "the child's program plays the family's b ($heard_pitch Hz)" between "$heard_pitch" 430 450
 
-    : >"$log"
-    rkey alt+v
+    rkey_anew alt+v
     check "Voce originale asks first" answer_box "Tornare all'originale"
     check "and goes back to the pack's voice" said "di nuovo la voce originale"
     check "the family's b.wav is gone" test ! -e "$own/b.wav"
     child_hears_b
     check "the child's program plays the pack's b again ($heard_pitch Hz)" eval '! between "$heard_pitch" 400 480 && above "$heard_pitch" 0'
     check "the pack's b.wav still untouched" eval '[ "$(md5sum <"$pack/b.wav")" = "$pack_sum" ]'
-    check "the recorder is still open" recorder_running
-    kill "$rec"; wait "$rec" 2>/dev/null || true
+    end_recorder
 }
 
 # The session's sound server as scenario_take found it: the output "e2e",
@@ -165,12 +165,10 @@ scenario_faults() {
     said "b, come balena"
 
     stop_sound
-    : >"$log"
-    rkey space
+    rkey_anew space
     check "no sound server: Nessun microfono trovato, and what to check" said "Nessun microfono trovato: il sistema audio"
     restart_sound faulty
-    : >"$log"
-    rkey space
+    rkey_anew space
     check "no microphone: Nessun microfono trovato, and what to check" said "Nessun microfono trovato. Controlla che sia collegato"
     restart_sound
 
@@ -178,8 +176,7 @@ scenario_faults() {
     check "is not kept" eval '[ "$(md5sum <"$own/b.wav")" = "$old_sum" ]'
     check "and the capture stream is closed" wait_for "$wait_seconds" not_capturing
 
-    : >"$log"
-    rkey space
+    rkey_anew space
     said "Sto registrando" && wait_for "$wait_seconds" capturing
     paplay -d mic "$session_dir/voice.wav" 2>/dev/null &
     local player=$!
@@ -194,31 +191,21 @@ scenario_faults() {
     # anywhere) a file where the folder should be.
     rm -rf "$XDG_DATA_HOME/quilloro"
     mkdir -p "$XDG_DATA_HOME"
-    if [ "$(id -u)" -eq 0 ]; then
-        echo "not a folder" >"$XDG_DATA_HOME/quilloro"
-        blocked="$own"
-    else
-        mkdir -p "$own" && chmod 555 "$own"
-        blocked="$own"
-    fi
+    if [ "$(id -u)" -eq 0 ]; then echo "not a folder" >"$XDG_DATA_HOME/quilloro"; else mkdir -p "$own" && chmod 555 "$own"; fi
     record "$session_dir/voice.wav" && said "Ecco la registrazione di b"
-    : >"$log"
-    rkey Return
-    check "a folder that cannot be written is named" said "Non riesco a scrivere nella cartella $blocked"
+    rkey_anew Return
+    check "a folder that cannot be written is named, and why" eval 'said "cartella $own (" && ! grep -qF "$own ()" "$log"'
     check "and nothing is there" test ! -f "$own/b.wav"
     if [ "$(id -u)" -eq 0 ]; then rm -f "$XDG_DATA_HOME/quilloro"; else chmod 755 "$own"; fi
-    : >"$log"
-    rkey Return
+    rkey_anew Return
     check "the take waited: kept once the folder can be written" said "Fatto: ora b dice la tua voce"
     check "the capture stream stayed closed" not_capturing
-    check "the recorder is still open" recorder_running
-    kill "$rec"; wait "$rec" 2>/dev/null || true
+    end_recorder
 }
 
 # choose_picture PATH: Ctrl+O, the path typed into Qt's file dialog, Return.
 choose_picture() {
-    : >"$log"
-    rkey ctrl+o
+    rkey_anew ctrl+o
     local dialog
     dialog=$(window_named 'Scegli una figura per b') || return 1
     xdotool windowfocus --sync "$dialog" type --delay 5 "$1"
@@ -236,7 +223,7 @@ scenario_picture() {
 
     echo "not a picture" >"$session_dir/broken.jpg"
     choose_picture "$session_dir/broken.jpg"
-    check "a picture that cannot be read is named" said "Non riesco a leggere la figura $session_dir/broken.jpg"
+    check "a picture that cannot be read is named, and why" eval 'said "la figura $session_dir/broken.jpg (" && ! grep -qF "broken.jpg ()" "$log"'
 
     # A phone's photo: 4000 x 3000, the top half red, stored on its side
     # with EXIF orientation 6 (turn right to see it upright): an APP1
@@ -248,8 +235,7 @@ scenario_picture() {
     choose_picture "$session_dir/photo.jpg"
     check "the photo is shown before it is kept" said "Ecco la figura per b"
     check "nothing kept yet" test ! -e "$own/b.jpg"
-    : >"$log"
-    rkey Return
+    rkey_anew Return
     check "Return keeps it" said "Fatto: ora b mostra la tua figura"
     local size
     size=$(identify -format '%wx%h' "$own/b.jpg" 2>/dev/null)
@@ -258,13 +244,11 @@ scenario_picture() {
         '[ "$(convert "$own/b.jpg" -crop 40x40+140+105 +repage -format "%[fx:mean.r>0.8 && mean.b<0.2]" info:)" = 1 ]'
     check "the pack's b.jpg untouched" eval '[ "$(md5sum <"$pack/b.jpg")" = "$pack_sum" ]'
 
-    : >"$log"
-    rkey alt+g
+    rkey_anew alt+g
     answer_box "Tornare all'originale"
     check "Figura originale goes back to the pack's picture" said "di nuovo la figura originale"
     check "the family's b.jpg is gone" test ! -e "$own/b.jpg"
-    check "the recorder is still open" recorder_running
-    kill "$rec"; wait "$rec" 2>/dev/null || true
+    end_recorder
 }
 
 # A progressive JPEG whose last scan is written again thousands of times, as
@@ -288,8 +272,7 @@ scenario_hostile() {
     start_recorder
     rkey d
     check "and answers a key" said "d, come delfino"
-    check "the recorder is still open" recorder_running
-    kill "$rec"; wait "$rec" 2>/dev/null || true
+    end_recorder
     rm -rf "$XDG_DATA_HOME/quilloro"
 }
 
@@ -331,7 +314,7 @@ scenario_again() {
     kill -9 "$rec"; wait "$rec" 2>/dev/null || true
     start_recorder
     check "killed and started again: no preview left" eval '! ls "$previews"/take-*.wav >/dev/null 2>&1'
-    kill "$rec"; wait "$rec" 2>/dev/null || true
+    stop_recorder
     stop_bus
 }
 
@@ -375,7 +358,7 @@ scenario_english() {
     check "and the sentences" said "Choose a key: click its picture"
     rkey 7
     check "typing 7 selects it, with its Italian word" said "7, as in sette"
-    kill "$rec"; wait "$rec" 2>/dev/null || true
+    stop_recorder
 }
 
 for scenario in "${scenarios[@]}"; do
