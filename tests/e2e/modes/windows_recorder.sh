@@ -18,11 +18,11 @@ installer=$program
 log="$session_dir/recorder.err"
 : >"$log"
 start_wine
-# italian COMMAND...: Wine takes the program's locale from LANG, which must
-# exist: it is made privately, for the programs alone.
+# Wine takes a program's locale from LANG, which must exist: it is made
+# privately, for the programs alone (env, so that $! is the program's).
 mkdir -p "$session_dir/locale"
 localedef -i it_IT -f UTF-8 "$session_dir/locale/it_IT.UTF-8" >/dev/null 2>&1 || true
-italian() { LOCPATH="$session_dir/locale" LANG=it_IT.UTF-8 "$@"; }
+italian=(env LOCPATH="$session_dir/locale" LANG=it_IT.UTF-8)
 
 shot() {
     [ -z "${QUILLORO_E2E_SHOTS:-}" ] || import -window root "$QUILLORO_E2E_SHOTS/windows-recorder-$1.png" 2>/dev/null
@@ -48,7 +48,7 @@ echo "--- a take of b, kept"
 remapped_microphone
 voice_sink=voice
 set_default sink e2e
-start_recorder italian wine "$folder/quilloro-registra.exe"
+start_recorder "${italian[@]}" wine "$folder/quilloro-registra.exe"
 check "the window's title, in Italian: $(xdotool getwindowname "$rwin")" \
     eval '[[ $(xdotool getwindowname "$rwin") == "Quilloro: voci e figure" ]]'
 check "it invites to choose a key" said "Scegli un tasto"
@@ -73,7 +73,7 @@ check "nothing written into the program's folder, its b.wav untouched" \
 take_sum=$(md5sum <"$own/b.wav")
 
 echo "--- the child's program plays it"
-start_program italian wine "$folder/quilloro.exe"
+start_program "${italian[@]}" wine "$folder/quilloro.exe"
 check "the recorder's window has the program's icon" \
     eval '[ "$recorder_icon" = "$(icon_of "$win")" ] && [ "$recorder_icon" != "$(md5sum </dev/null)" ]'
 heard_pitch=0
@@ -114,7 +114,7 @@ check "its Sì answers to S: the recorder ends (status $exit_status), the take t
 
 echo "--- what goes wrong"
 : >"$log"
-start_recorder italian wine "$folder/quilloro-registra.exe"
+start_recorder "${italian[@]}" wine "$folder/quilloro-registra.exe"
 rkey b
 said "b, come balena"
 : >"$log"
@@ -127,7 +127,7 @@ start_sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no -
     -L module-native-protocol-unix
 : >"$log"
 rkey space
-check "a server with no microphone: said so" said "Nessun microfono trovato"
+check "a server with no microphone: said so" said "Nessun microfono trovato. Controlla"
 check "the recorder is still open" recorder_running
 shot 6-no-microphone
 kill "$rec"
@@ -137,4 +137,5 @@ echo "--- the uninstaller"
 wine "$folder/Uninstall.exe" /S
 check "removes the programs and the Start menu entries" \
     wait_for "$wait_seconds" eval 'test ! -e "$folder" && test ! -e "$menu"'
+{ find "$folder" "$menu" 2>/dev/null || true; } | head -5 | sed 's/^/left: /'
 check "and leaves the user's b.wav and c.wav" eval 'same_sum "$own/b.wav" "$take_sum" && test -f "$own/c.wav"'
