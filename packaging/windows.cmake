@@ -59,6 +59,10 @@ add_custom_target(quilloro_runtime_dlls ALL DEPENDS ${QUILLORO_RUNTIME_DLLS})
 install(FILES ${QUILLORO_RUNTIME_DLLS} DESTINATION .)
 
 set(CPACK_GENERATOR NSIS ZIP)
+# The values as written here, quotes and backslashes included, whole into
+# the installer's script (else CPack splits CPACK_NSIS_DEFINES' texts at their
+# quotes, and the pages show them as words between semicolons).
+set(CPACK_VERBATIM_VARIABLES YES)
 set(CPACK_PACKAGE_NAME Quilloro)
 set(CPACK_PACKAGE_VENDOR "Quilloro developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Digits and letters for young Italian-speaking children")

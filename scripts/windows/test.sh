@@ -3,7 +3,7 @@
 # Quilloro for Windows, from this checkout: cross-builds it with MinGW-w64
 # against Qt and libsndfile built from Debian's sources (kept in a cache, see
 # build-deps.sh), packs the installer and the zip into build-windows/, and
-# tests them under Wine (tests/e2e/modes/windows.sh). Run as
+# tests them under Wine (tests/e2e/modes/windows*.sh). Run as
 #     scripts/test-on windows
 # Needs root to install the missing Debian packages. Prints the result and
 # exits with the tests' status.
@@ -16,7 +16,7 @@ cd "$repo"
 start=$SECONDS
 
 source scripts/packages.sh
-install_missing "${windows_packages[@]}" xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudio-utils
+install_missing "${windows_packages[@]}" xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudio-utils locales
 
 echo "== the Windows libraries (Qt, libsndfile), built once and kept"
 mapfile -t prefixes < <(scripts/windows/build-deps.sh)
@@ -73,6 +73,10 @@ bash tests/e2e/e2e.sh "$installer" windows "$zip" || status=$?
 # the capture test's recorder with the libraries it was built with.
 WINEPATH=$wine_path bash tests/e2e/e2e.sh "$build/tests/bin/tst_capture_wasapi/tst_capture_wasapi.exe" \
     windows_capture || status=$?
+# The recorder for grown-ups, installed, as an Italian user meets it; the
+# screenshots of its main steps are kept in build-windows/shots.
+mkdir -p "$build/shots"
+QUILLORO_E2E_SHOTS=$build/shots bash tests/e2e/e2e.sh "$installer" windows_recorder || status=$?
 elapsed=$((SECONDS - start))
 echo "== $( ((status == 0)) && echo passed || echo "FAILED (status $status)") in $((elapsed / 60)) min $((elapsed % 60)) s"
 exit "$status"

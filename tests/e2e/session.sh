@@ -359,3 +359,92 @@ window_changed() { [ "$(window_sum)" != "$1" ]; }
 # The picture's place in the window is lit (the pictures of install_copy are red).
 picture_shown() { wait_for "$wait_seconds" picture_now; }
 picture_now() { above "$(window_mean "$win" 50 50 20 $((top + 310)))" 0.2; }
+
+# The recorder for grown-ups (modes recorder and windows_recorder). Its
+# sentences go to $log, as it also says them on standard error.
+
+# start_recorder [COMMAND...]: starts it ($recorder by default) and waits for
+# its window: sets rec (its process) and rwin (the window).
+start_recorder() {
+    [ $# -gt 0 ] || set -- "$recorder"
+    "$@" 2>>"$log" &
+    rec=$!
+    session_pids+=($rec)
+    rwin=$(window_named 'voci e figure') || { echo "FAIL: the recorder's window never appeared"; cat "$log"; exit 1; }
+    xdotool windowfocus --sync "$rwin"
+}
+recorder_running() { kill -0 "$rec" 2>/dev/null; }
+# said TEXT: the recorder said it.
+said() { wait_for "$wait_seconds" grep -qF -- "$1" "$log"; }
+# rkey KEY...: keys typed into the recorder's window.
+rkey() { xdotool windowfocus --sync "$rwin" key "$@"; }
+# A program's capture stream; a remapped source's own (no client) is none.
+capturing() { pactl list short source-outputs | awk '$3 != "-" { found = 1 } END { exit !found }'; }
+
+# record SOUND_FILE: Space, the file played into the microphone (the null
+# sink $voice_sink, whose monitor the microphone hears), Space.
+voice_sink=mic
+record() {
+    : >"$log"
+    rkey space
+    said "Sto registrando" && wait_for "$wait_seconds" capturing || return 1
+    paplay -d "$voice_sink" "$1"
+    rkey space
+}
+
+# take_figures FILE: "peak_dB onset_ms tail_ms voiced_rms_dB seconds" of a
+# 16-bit mono WAV at 22050 Hz; loud is at least 0.3 of the peak, the voiced
+# level is over the 20 ms frames within 30 dB of the loudest.
+take_figures() {
+    tail -c +45 "$1" | od -An -v -t d2 -w2 | awk -v rate=22050 '
+        { x[n++] = $1; a = $1 < 0 ? -$1 : $1; if (a > peak) peak = a }
+        END {
+            for (i = 0; i < n; i++) { a = x[i] < 0 ? -x[i] : x[i]; if (a >= 0.3 * peak) { if (first == "") first = i; last = i } }
+            f = 441
+            for (s = 0; s + f <= n; s += f) {
+                sum = 0; for (i = s; i < s + f; i++) sum += x[i] * x[i]
+                r[k++] = sqrt(sum / f); if (r[k - 1] > m) m = r[k - 1]
+            }
+            sum = 0; c = 0
+            for (j = 0; j < k; j++) if (r[j] >= m * 10 ^ (-30 / 20)) { sum += r[j] ^ 2; c++ }
+            printf "%.2f %.1f %.1f %.2f %.3f\n", 20 * log(peak / 32768) / log(10), first * 1000 / rate,
+                   (n - 1 - last) * 1000 / rate, 20 * log(sqrt(sum / c) / 32768) / log(10), n / rate
+        }'
+}
+# pitch FILE [raw]: sox's rough frequency of a WAV, or of a recording made by record_start.
+pitch() {
+    if [ "${2:-}" = raw ]; then sox -t raw -r 22050 -e signed -b 16 -c 1 "$1" -n stat 2>&1
+    else sox "$1" -n stat 2>&1; fi | awk '/Rough/ { print $3 }'
+}
+between() { awk -v x="$1" -v a="$2" -v b="$3" 'BEGIN { exit !(x >= a && x <= b) }'; }
+
+# Under Wine (modes windows*): start_wine makes a new Wine prefix of the
+# session's own, with no Mono or Gecko to offer installing and no menu
+# entries made on this machine, and ends its programs when the script exits;
+# sets drive, folder and menu.
+start_wine() {
+    export WINEPREFIX="$session_dir/wine" WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    trap 'wine_cleanup; session_cleanup' EXIT
+    wait_seconds=60 # Wine starts programs slowly on a busy machine
+    echo "--- a new Wine prefix"
+    wine wineboot -i >>"$session_dir/wine.log" 2>&1
+    wineserver -w
+    # Where the installer puts the programs and their Start menu entries.
+    drive=$WINEPREFIX/drive_c
+    folder="$drive/Program Files/Quilloro"
+    menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Quilloro"
+}
+wine_cleanup() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+}
+
+# remapped_microphone: the default microphone is a source of its own, "mic",
+# remapped from the monitor of a null sink, "voice" (what plays into "voice"
+# is heard), so that it can be taken away; its module is $mic_module.
+remapped_microphone() {
+    pactl load-module module-null-sink sink_name=voice >/dev/null &&
+        mic_module=$(pactl load-module module-remap-source master=voice.monitor source_name=mic) &&
+        set_default source mic || setup_failed "no microphone made"
+}

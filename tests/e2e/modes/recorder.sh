@@ -33,60 +33,14 @@ sox -n -r 22050 -c 1 -b 16 "$session_dir/voice.wav" synth 0.4 sine 0 vol 0 : syn
     synth 0.6 sine 0 vol 0
 sox -n -r 22050 -c 1 -b 16 "$session_dir/hum.wav" synth 1.5 sine 440 vol 0.005
 
-start_recorder() {
-    "$recorder" 2>>"$log" &
-    rec=$!
-    session_pids+=($rec)
-    rwin=$(window_named 'voci e figure') || { echo "FAIL: the recorder's window never appeared"; cat "$log"; exit 1; }
-    xdotool windowfocus --sync "$rwin"
-}
-recorder_running() { kill -0 "$rec" 2>/dev/null; }
 stop_recorder() { kill "$rec"; wait "$rec" 2>/dev/null || true; }
 # end_recorder: what went before left the recorder open; it is closed.
 end_recorder() { check "the recorder is still open" recorder_running; stop_recorder; }
-# said TEXT: the recorder said it (its sentences go to standard error too).
-said() { wait_for "$wait_seconds" grep -qF -- "$1" "$log"; }
-# rkey KEY...: keys typed into the recorder's window; rkey_anew: after what it said so far is forgotten.
-rkey() { xdotool windowfocus --sync "$rwin" key "$@"; }
+# rkey_anew KEY...: keys typed after what the recorder said so far is forgotten.
 rkey_anew() { : >"$log"; rkey "$@"; }
-capturing() { [ -n "$(pactl list short source-outputs)" ]; }
 # Between takes the recorder keeps neither a capture stream nor its thread.
 capture_thread() { cat /proc/"$rec"/task/*/comm 2>/dev/null | grep -q '^quilloro-captur'; }
 not_capturing() { ! capturing && ! capture_thread; }
-
-# record SOUND_FILE: Space, the file played into the microphone, Space.
-record() {
-    rkey_anew space
-    said "Sto registrando" && wait_for "$wait_seconds" capturing || return 1
-    paplay -d mic "$1"
-    rkey space
-}
-
-# take_figures FILE: "peak_dB onset_ms tail_ms voiced_rms_dB seconds" of a
-# 16-bit mono WAV at 22050 Hz; loud is at least 0.3 of the peak, the voiced
-# level is over the 20 ms frames within 30 dB of the loudest.
-take_figures() {
-    tail -c +45 "$1" | od -An -v -t d2 -w2 | awk -v rate=22050 '
-        { x[n++] = $1; a = $1 < 0 ? -$1 : $1; if (a > peak) peak = a }
-        END {
-            for (i = 0; i < n; i++) { a = x[i] < 0 ? -x[i] : x[i]; if (a >= 0.3 * peak) { if (first == "") first = i; last = i } }
-            f = 441
-            for (s = 0; s + f <= n; s += f) {
-                sum = 0; for (i = s; i < s + f; i++) sum += x[i] * x[i]
-                r[k++] = sqrt(sum / f); if (r[k - 1] > m) m = r[k - 1]
-            }
-            sum = 0; c = 0
-            for (j = 0; j < k; j++) if (r[j] >= m * 10 ^ (-30 / 20)) { sum += r[j] ^ 2; c++ }
-            printf "%.2f %.1f %.1f %.2f %.3f\n", 20 * log(peak / 32768) / log(10), first * 1000 / rate,
-                   (n - 1 - last) * 1000 / rate, 20 * log(sqrt(sum / c) / 32768) / log(10), n / rate
-        }'
-}
-# pitch FILE [raw]: sox's rough frequency of a WAV, or of a recording made by record_start.
-pitch() {
-    if [ "${2:-}" = raw ]; then sox -t raw -r 22050 -e signed -b 16 -c 1 "$1" -n stat 2>&1
-    else sox "$1" -n stat 2>&1; fi | awk '/Rough/ { print $3 }'
-}
-between() { awk -v x="$1" -v a="$2" -v b="$3" 'BEGIN { exit !(x >= a && x <= b) }'; }
 
 # child_hears_b: the child's program, started on the session's folders,
 # plays b; sets heard_pitch to the pitch heard.

@@ -13,22 +13,8 @@
 installer=$program
 zip=$(readlink -f "${mode_args[0]}")
 
-export WINEPREFIX="$session_dir/wine" WINEDEBUG=-all
-# No Mono or Gecko to offer installing, no menu entries made on this machine.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-wine_cleanup() {
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-}
-trap 'wine_cleanup; session_cleanup' EXIT
-wait_seconds=60 # Wine starts programs slowly on a busy machine
-echo "--- a new Wine prefix"
-wine wineboot -i >>"$session_dir/wine.log" 2>&1
-wineserver -w
+start_wine
 
-drive=$WINEPREFIX/drive_c
-folder="$drive/Program Files/Quilloro"
-menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Quilloro"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quilloro'
 registered() { wine reg query "$uninstall_key" >/dev/null 2>&1; }
 

@@ -10,24 +10,11 @@
 #
 #   e2e.sh TST_CAPTURE_WASAPI.EXE windows_capture
 
-export WINEPREFIX="$session_dir/wine" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-wine_cleanup() {
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-}
-trap 'wine_cleanup; session_cleanup' EXIT
-wait_seconds=60 # Wine starts programs slowly on a busy machine
-echo "--- a new Wine prefix"
-wine wineboot -i >>"$session_dir/wine.log" 2>&1
-wineserver -w
+start_wine
 
-# The microphone: a remapped source, so that it is a source of its own that
-# can be made the default and taken away, and the tone playing into it.
+# The microphone, and the tone playing into it.
 microphone() {
-    pactl load-module module-null-sink sink_name=voice >/dev/null &&
-        mic_module=$(pactl load-module module-remap-source master=voice.monitor source_name=mic) &&
-        set_default source mic || setup_failed "no microphone made"
+    remapped_microphone
     sox -n -r 48000 -c 1 -t raw -e signed -b 16 - synth 120 sine 440 vol 0.5 2>/dev/null |
         pacat -d voice --raw --rate=48000 --channels=1 --format=s16le 2>/dev/null &
     session_pids+=($!)
@@ -43,7 +30,6 @@ take() {
 recording() { grep -qs '^progress [1-9]' "$session_dir/$1.out"; }
 last_line() { tail -n 1 "$session_dir/$1.out" | tr -d '\r'; }
 wav_info() { soxi "$@" 2>/dev/null; }
-pitch() { sox "$1" -n stat 2>&1 | awk '/Rough +frequency/ { print $3 }'; }
 peak() { sox "$1" -n stat 2>&1 | awk '/Maximum amplitude/ { print $3 }'; }
 
 echo "--- a take from the default microphone"
