@@ -80,6 +80,7 @@ QImage read(const QString &path, QImageReader::ImageReaderError *error, QSize fi
     reader.setAutoTransform(true);
     if (reader.format() == "jpeg" && tooManyJpegScans(file))
         return fail(QImageReader::InvalidDataError);
+    const QSize box = fitWithin;
     const QSize size = reader.size();
     if (fitWithin.isValid() && size.isValid()) {
         if (wholeMustFit) {
@@ -98,6 +99,12 @@ QImage read(const QString &path, QImageReader::ImageReaderError *error, QSize fi
     QImage image = reader.read();
     if (image.isNull())
         return fail(reader.error());
+    // A format that tells no size before it is read (or another than it
+    // reads, as a GIF's screen and its frame can differ) comes whole: it is
+    // brought within the box now.
+    if (box.isValid() && (image.width() > box.width() || image.height() > box.height()))
+        image = image.scaled(image.size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)),
+                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (error)
         *error = QImageReader::UnknownError;
     return image;
