@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QStyleHints>
 
+#include <future>
 #include <utility>
 
 namespace {
@@ -179,10 +180,12 @@ bool Form1::event(QEvent *event)
     // The first frame is painted here. The window icon and the mouse
     // pointer are not part of it, and on X11 they cost as much again as the
     // rest of the window (icon and cursor themes are read), so they follow it.
+    // So does the sound server's connection: nothing is heard before a key.
     const bool handled = QMainWindow::event(event);
     m_decorated = true;
     setWindowIcon(QIcon(QStringLiteral(":/icons/quilloro-48.png")));
     centralWidget()->setCursor(QCursor(QPixmap(QStringLiteral(":/icons/pointer-32.png")), 0, 0));
+    startSound();
     return handled;
 }
 
@@ -248,8 +251,18 @@ void Form1::setPictureVisible(bool visible)
 
 bool Form1::loadPicture(const QString &path, QString &reason)
 {
+    // The picture is decoded on another thread while the key's character
+    // goes to the screen, so the key is answered at once and the picture
+    // follows in the next frame. Its box stays hidden for that first frame:
+    // the new character never stands beside the previous key's picture.
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
-    const QImage image = KeyMedia::readPicture(path, &error);
+    auto reading = std::async(std::launch::async, [&path, &error] { return KeyMedia::readPicture(path, &error); });
+    const bool visible = m_picture1->isVisible();
+    m_picture1->hide();
+    m_label1->repaint();
+    m_picture1->setVisible(visible);
+
+    const QImage image = reading.get();
     if (image.isNull()) {
         reason = KeyMedia::pictureProblem(path, error);
         return false;
@@ -294,7 +307,14 @@ void Form1::endProgram()
     QCoreApplication::exit(0);
 }
 
+void Form1::startSound()
+{
+    if (!m_sound)
+        m_sound = std::make_unique<SoundPlayer>();
+}
+
 void Form1::suona(const QString &path)
 {
-    m_sound.play(path);
+    startSound();
+    m_sound->play(path);
 }

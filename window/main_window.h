@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QLabel;
 class QLineEdit;
 
@@ -32,6 +34,7 @@ private:
     void createControls();
     void createMenus();
     void keyPress(const QString &text);
+    void startSound();
 
     // WindowOperations
     void setLabelFontSize(float points) override;
@@ -49,7 +52,8 @@ private:
     QLabel *m_label1 = nullptr;
     QLineEdit *m_text1 = nullptr;
     QLabel *m_picture1 = nullptr;
-    SoundPlayer m_sound;
+    // Made once the first frame is on the screen, or by the first key if that comes sooner.
+    std::unique_ptr<SoundPlayer> m_sound;
     bool m_ending = false;
     bool m_decorated = false;
 };
