@@ -109,18 +109,19 @@ void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &p
         for (size_t i = 0; i < keys.size(); ++i) {
             waitQuiet(rec);
             rec.forget();
-            const double frame = driver.pressAndWatch(keys[i]);
+            const double shown = driver.pressAndWatch(keys[i]);
             const double pressed = driver.lastPress();
             const double heard = firstAudible(rec, pressed, pressed + 1000);
-            result.frame.push_back(frame);
+            result.frame.push_back(driver.firstChange());
+            result.shown.push_back(shown);
             ++result.presses;
             if (std::isnan(heard))
                 ++result.unheard;
             else
                 (round == 0 ? result.soundFirst : result.soundNext).push_back(heard - pressed - leadIn[i]);
             if (opt.verbose)
-                std::fprintf(stderr, "%s %c: frame %.1f ms (first change %.1f), sound %.1f ms\n", program.name.c_str(),
-                             keys[i], frame, driver.firstChange(), heard - pressed - leadIn[i]);
+                std::fprintf(stderr, "%s %c: first change %.1f ms, last %.1f ms, sound %.1f ms\n", program.name.c_str(),
+                             keys[i], driver.firstChange(), shown, heard - pressed - leadIn[i]);
         }
         std::fprintf(stderr, "%s: round %d of %d done\n", program.name.c_str(), round + 1, opt.rounds);
     }

@@ -31,7 +31,8 @@ struct Options {
 // One program's figures, in ms unless named otherwise.
 struct Result {
     std::string name;
-    std::vector<double> start, frame, soundFirst, soundNext, cut;
+    // frame: the key's first change on the screen (its character); shown: its last (the picture too).
+    std::vector<double> start, frame, shown, soundFirst, soundNext, cut;
     int presses = 0, unheard = 0, cutsTried = 0, cutsUnheard = 0;
     double rssMb = NAN, wakeups = NAN, idleCpuMs = NAN;
 };
