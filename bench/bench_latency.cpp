@@ -7,8 +7,8 @@
 //   bench_latency --make-tones DIR     write the tone pack: key i plays 400 + 100 i Hz
 //   bench_latency --monitor SOURCE --media DIR --tone-media DIR
 //                 --reference NAME CMD TONE_CMD --subject NAME CMD TONE_CMD
-//                 [--extra NAME CMD TONE_CMD] [--starts N] [--rounds N] [--cuts N] [--idle S]
-//                 [--monitor-latency MS] [--verbose]
+//                 [--extra NAME CMD TONE_CMD] [--starts N] [--cold-starts N] [--rounds N] [--cuts N] [--idle S]
+//                 [--monitor-latency MS] [--recorder NAME CMD] [--verbose]
 // CMD runs the program on the media in DIR; TONE_CMD runs it on the tone pack, which is
 // used to check that a new key cuts the old recording short.
 #include "driver.h"
@@ -35,7 +35,7 @@ int main(int argc, char *argv[])
         return makeTones(args[1]);
 
     Options opt;
-    std::optional<Program> reference, subject;
+    std::optional<Program> reference, subject, grownUps;
     std::vector<Program> extras;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
@@ -48,13 +48,18 @@ int main(int argc, char *argv[])
             opt.toneMedia = args[++i];
         else if (a == "--starts" && hasValue)
             opt.starts = std::stoi(args[++i]);
+        else if (a == "--cold-starts" && hasValue)
+            opt.coldStarts = std::stoi(args[++i]);
         else if (a == "--rounds" && hasValue)
             opt.rounds = std::stoi(args[++i]);
         else if (a == "--cuts" && hasValue)
             opt.cuts = std::stoi(args[++i]);
         else if (a == "--monitor-latency" && hasValue)
             opt.monitorLatencyMs = std::stoi(args[++i]);
-        else if (a == "--verbose")
+        else if (a == "--recorder" && i + 2 < args.size()) {
+            grownUps = Program{args[i + 1], args[i + 2], {}};
+            i += 2;
+        } else if (a == "--verbose")
             opt.verbose = true;
         else if (a == "--idle" && hasValue)
             opt.idleSeconds = std::stod(args[++i]);
@@ -102,5 +107,12 @@ int main(int argc, char *argv[])
     for (size_t p = 0; p < opt.programs.size(); ++p)
         measure(driver, recorder, opt, opt.programs[p], results[p]);
     printTable(opt, results);
+    if (grownUps) {
+        Result recorderResult;
+        recorderResult.name = grownUps->name;
+        measureRecorder(driver, opt, *grownUps, recorderResult);
+        std::printf("\n");
+        printRecorderTable(recorderResult);
+    }
     return 0; // the display goes with the process: the screen grabber still holds it
 }

@@ -26,6 +26,19 @@ void measureStarts(Driver &driver, const Options &opt, std::vector<Result> &resu
         }
         std::fprintf(stderr, "start %d of %d done\n", s + 1, opt.starts);
     }
+    for (int s = 0; s < opt.coldStarts; ++s) {
+        for (size_t p = 0; p < opt.programs.size(); ++p) {
+            if (!dropPageCache()) {
+                std::fprintf(stderr, "cold starts skipped: the page cache cannot be emptied (not root?)\n");
+                return;
+            }
+            Running run = driver.launch(opt.programs[p].command);
+            if (!std::isnan(run.firstFrame))
+                results[p].coldStart.push_back(run.firstFrame);
+            driver.stop(run);
+        }
+        std::fprintf(stderr, "cold start %d of %d done\n", s + 1, opt.coldStarts);
+    }
 }
 
 namespace {
@@ -139,6 +152,29 @@ void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &p
     driver.stop(run);
 
     measureCuts(driver, rec, opt, program, result);
+}
+
+void measureRecorder(Driver &driver, const Options &opt, const Program &recorder, Result &result)
+{
+    for (int s = 0; s < opt.starts; ++s) {
+        Running run = driver.launch(recorder.command);
+        if (!std::isnan(run.firstFrame))
+            result.start.push_back(run.firstFrame);
+        driver.stop(run);
+    }
+    Running run = driver.launch(recorder.command);
+    if (std::isnan(run.firstFrame)) {
+        std::fprintf(stderr, "%s: no window within 10 s\n", recorder.name.c_str());
+        driver.stop(run);
+        return;
+    }
+    driver.focus(run);
+    for (const char key : keys) {
+        result.shown.push_back(driver.pressAndWatch(key));
+        result.frame.push_back(driver.firstChange());
+    }
+    driver.stop(run);
+    std::fprintf(stderr, "%s: done\n", recorder.name.c_str());
 }
 
 } // namespace bench

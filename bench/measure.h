@@ -19,7 +19,7 @@ struct Program {
 
 struct Options {
     std::string monitor, media, toneMedia;
-    int starts = 10, rounds = 3, cuts = 12;
+    int starts = 10, coldStarts = 3, rounds = 3, cuts = 12;
     double idleSeconds = 10;
     // How far ahead the null sink may mix: about what a sound card's rewind leaves.
     int monitorLatencyMs = 4;
@@ -32,16 +32,21 @@ struct Options {
 struct Result {
     std::string name;
     // frame: the key's first change on the screen (its character); shown: its last (the picture too).
-    std::vector<double> start, frame, shown, soundFirst, soundNext, cut;
+    std::vector<double> start, coldStart, frame, shown, soundFirst, soundNext, cut;
     int presses = 0, unheard = 0, cutsTried = 0, cutsUnheard = 0;
     double rssMb = NAN, wakeups = NAN, idleCpuMs = NAN;
 };
 
 // Starts every program opt.starts times, alternating between them, so a slow spell of
 // the machine hits all alike; results[p] gets program p's start → first frame times.
+// Then opt.coldStarts more each, the page cache emptied before every one (as root).
 void measureStarts(Driver &driver, const Options &opt, std::vector<Result> &results);
 
 // Everything else, on one run of the program and one run on the tone pack.
 void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &program, Result &result);
+
+// The grown-ups' recorder: opt.starts starts to its first frame, all 36 tiles in it,
+// then each key typed once to choose it (frame: the first change; shown: the last).
+void measureRecorder(Driver &driver, const Options &opt, const Program &recorder, Result &result);
 
 } // namespace bench

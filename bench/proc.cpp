@@ -2,7 +2,9 @@
 #include "proc.h"
 
 #include <dirent.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 
 namespace bench {
@@ -37,6 +39,16 @@ std::pair<long, double> switchesAndCpuMs(pid_t pid)
         closedir(dir);
     }
     return {switches, cpuMs};
+}
+
+bool dropPageCache()
+{
+    sync();
+    std::FILE *control = std::fopen("/proc/sys/vm/drop_caches", "w");
+    if (!control)
+        return false;
+    const bool written = std::fputs("3\n", control) >= 0;
+    return std::fclose(control) == 0 && written;
 }
 
 } // namespace bench

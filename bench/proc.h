@@ -16,4 +16,8 @@ long procField(pid_t pid, const std::string &file, const std::string &field);
 // costs the battery, not only the main one's.
 std::pair<long, double> switchesAndCpuMs(pid_t pid);
 
+// Empties the kernel's page cache, so that the next start reads its libraries and
+// media from the disk. False where that is not allowed (not root, a read-only /proc).
+bool dropPageCache();
+
 } // namespace bench

@@ -15,5 +15,7 @@ double median(const std::vector<double> &v);
 
 // results follow opt.programs: reference, subject if opt.hasSubject, then extras.
 void printTable(const Options &opt, const std::vector<Result> &results);
+// The recorder's own table: its start and a key choosing its tile, against their targets.
+void printRecorderTable(const Result &recorder);
 
 } // namespace bench
