@@ -18,14 +18,16 @@ int main(int argc, char *argv[])
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*.warning=false"));
     QApplication::setApplicationName(QStringLiteral("Quilloro"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quilloro.Quilloro"));
+    instance.connectInBackground();
     installQtTranslations();
 
-    // Before the window and its sound: a start that hands over to the
-    // running program opens nothing and plays nothing.
+    // The window is built while the bus connects, but shown only once this
+    // start is known to be the only one: a start that hands over to the
+    // running program shows nothing, and plays nothing, as the sound starts
+    // with the window's first frame.
+    Form1 window;
     if (instance.handedOver())
         return 0;
-
-    Form1 window;
     instance.setWindow(&window);
     window.show();
     return QApplication::exec();

@@ -29,6 +29,10 @@ public:
     SingleInstance(const SingleInstance &) = delete;
     SingleInstance &operator=(const SingleInstance &) = delete;
 
+    // Starts connecting to the session bus in the background, so that the
+    // window can be built meanwhile. Call it once QApplication exists.
+    void connectInBackground();
+
     // Owns the name, or hands this start to the running program. True when
     // the running one took it: this process then ends with status 0.
     bool handedOver();

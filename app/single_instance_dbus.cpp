@@ -15,6 +15,7 @@
 #include <QWindow>
 
 #include <functional>
+#include <future>
 
 namespace {
 
@@ -60,6 +61,7 @@ struct SingleInstance::Private {
     QString objectPath;
     QVariantMap platformData;
     QPointer<QWidget> window;
+    std::future<QDBusConnection> connecting;
     bool owner = false;
 
     bool ownName();
@@ -119,9 +121,17 @@ bool SingleInstance::Private::ownName()
     return true;
 }
 
+void SingleInstance::connectInBackground()
+{
+    // Connecting takes a few round trips to the bus, and where the session
+    // has no bus address libdbus first looks for one over X11: on a thread
+    // of its own, it overlaps with building the window.
+    d->connecting = std::async(std::launch::async, [] { return QDBusConnection::sessionBus(); });
+}
+
 bool SingleInstance::handedOver()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = d->connecting.valid() ? d->connecting.get() : QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
     new ApplicationAdaptor(this, [this](const QVariantMap &platformData) { d->activate(platformData); });

@@ -12,6 +12,9 @@ SingleInstance::SingleInstance(const QString &, const QString &)
 
 SingleInstance::~SingleInstance() = default;
 
+void SingleInstance::connectInBackground()
+{ }
+
 bool SingleInstance::handedOver()
 {
     return false;
