@@ -46,7 +46,7 @@ void measureCuts(Driver &driver, Recorder &rec, const Options &opt, const Progra
         rec.forget();
         ++result.cutsTried;
         const double pressedA = driver.press(a);
-        const double heardA = firstAudible(rec, pressedA, pressedA + 1000);
+        const double heardA = firstAudible(rec, pressedA, pressedA + opt.keyLimitMs);
         if (std::isnan(heardA)) {
             ++result.cutsUnheard;
             continue;
@@ -100,7 +100,7 @@ void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &p
     // Every key, `rounds` times over: the first round is each key's first press.
     Running run = driver.launch(program.command);
     if (std::isnan(run.firstFrame)) {
-        std::fprintf(stderr, "%s: no window within 10 s\n", program.name.c_str());
+        std::fprintf(stderr, "%s: no window within %.0f s\n", program.name.c_str(), opt.startLimitMs / 1e3);
         driver.stop(run);
         return;
     }
@@ -111,7 +111,7 @@ void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &p
             rec.forget();
             const double frame = driver.pressAndWatch(keys[i]);
             const double pressed = driver.lastPress();
-            const double heard = firstAudible(rec, pressed, pressed + 1000);
+            const double heard = firstAudible(rec, pressed, pressed + opt.keyLimitMs);
             result.frame.push_back(frame);
             ++result.presses;
             if (std::isnan(heard))

@@ -23,7 +23,11 @@ struct Options {
     double idleSeconds = 10;
     // How far ahead the null sink may mix: about what a sound card's rewind leaves.
     int monitorLatencyMs = 4;
+    // How long a program may take to show its first frame, and a key its frame or sound,
+    // before it counts as not done: longer for programs under an emulation layer.
+    double startLimitMs = 10000, keyLimitMs = 1000;
     bool verbose = false;
+    bool targets = true; // the table's target and met columns
     std::vector<Program> programs; // reference, subject if any, then extras
     bool hasSubject = false;
 };
