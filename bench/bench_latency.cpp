@@ -8,11 +8,13 @@
 //   bench_latency --monitor SOURCE --media DIR --tone-media DIR
 //                 --reference NAME CMD TONE_CMD --subject NAME CMD TONE_CMD
 //                 [--extra NAME CMD TONE_CMD] [--starts N] [--rounds N] [--cuts N] [--idle S]
-//                 [--monitor-latency MS] [--start-limit S] [--key-limit MS] [--no-targets] [--verbose]
+//                 [--monitor-latency MS] [--warm-up N] [--start-limit S] [--key-limit MS] [--no-targets]
+//                 [--verbose]
 // CMD runs the program on the media in DIR; TONE_CMD runs it on the tone pack, which is
-// used to check that a new key cuts the old recording short. --start-limit (10 s) and
-// --key-limit (1000 ms) are how long a start and a key may take before they count as
-// failed; --no-targets leaves the targets, made for the native program, out of the table.
+// used to check that a new key cuts the old recording short. --warm-up starts each program
+// N times first without counting them. --start-limit (10 s) and --key-limit (1000 ms) are
+// how long a start and a key may take before they count as failed; --no-targets leaves
+// the targets, made for the native program, out of the table.
 #include "driver.h"
 #include "measure.h"
 #include "media.h"
@@ -56,6 +58,8 @@ int main(int argc, char *argv[])
             opt.cuts = std::stoi(args[++i]);
         else if (a == "--monitor-latency" && hasValue)
             opt.monitorLatencyMs = std::stoi(args[++i]);
+        else if (a == "--warm-up" && hasValue)
+            opt.warmUps = std::stoi(args[++i]);
         else if (a == "--start-limit" && hasValue)
             opt.startLimitMs = std::stod(args[++i]) * 1e3;
         else if (a == "--key-limit" && hasValue)

@@ -15,6 +15,12 @@ namespace bench {
 
 void measureStarts(Driver &driver, const Options &opt, std::vector<Result> &results)
 {
+    for (int w = 0; w < opt.warmUps; ++w) {
+        for (const Program &program : opt.programs) {
+            Running run = driver.launch(program.command);
+            driver.stop(run);
+        }
+    }
     for (int s = 0; s < opt.starts; ++s) {
         for (size_t p = 0; p < opt.programs.size(); ++p) {
             Running run = driver.launch(opt.programs[p].command);

@@ -20,6 +20,9 @@ struct Program {
 struct Options {
     std::string monitor, media, toneMedia;
     int starts = 10, rounds = 3, cuts = 12;
+    // Starts of each program before the measured ones, not counted: they bring its files
+    // into the page cache and, under Wine, its prefix's services up.
+    int warmUps = 0;
     double idleSeconds = 10;
     // How far ahead the null sink may mix: about what a sound card's rewind leaves.
     int monitorLatencyMs = 4;
@@ -42,6 +45,7 @@ struct Result {
 
 // Starts every program opt.starts times, alternating between them, so a slow spell of
 // the machine hits all alike; results[p] gets program p's start → first frame times.
+// The warm-up starts come first.
 void measureStarts(Driver &driver, const Options &opt, std::vector<Result> &results);
 
 // Everything else, on one run of the program and one run on the tone pack.
