@@ -122,7 +122,8 @@ void printTable(const Options &opt, const std::vector<Result> &results)
         for (const Result *r : columns)
             line += "| " + row.cell(*r) + " ";
         if (haveSubject) {
-            const double ratio = row.value(sub) / row.value(ref);
+            // No ratio to a reference of nothing (or, for a cut, of less than nothing).
+            const double ratio = row.value(ref) > 0 ? row.value(sub) / row.value(ref) : NAN;
             line += "| " + (std::isfinite(ratio) ? format("%.2f", ratio) : std::string("–")) + " ";
             if (opt.targets)
                 line += "| " + row.target + " | " + (row.met ? (*row.met ? "✅" : "❌") : "") + " ";
