@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for bench_latency: the least a Qt 6 Widgets program does for a key
-// press (show the character, play its recording with one QSoundEffect), so Quilloro's
-// figures can be read against what Qt itself costs on the same machine.
+// press (show the character, play its recording the platform's plain way: see
+// bare_sound.h), so Quilloro's figures can be read against what Qt itself costs on the
+// same machine.
+#include "bare_sound.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QSoundEffect>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -36,16 +37,13 @@ protected:
         if (text.isEmpty())
             return;
         m_label->setText(text);
-        // One effect for every key, as a plain Qt program would do: a new source
-        // stops the old one and has to load before it can play.
-        m_sound.setSource(QUrl::fromLocalFile(m_mediaDir + QLatin1Char('/') + text + QStringLiteral(".wav")));
-        m_sound.play();
+        m_sound(m_mediaDir + QLatin1Char('/') + text + QStringLiteral(".wav"));
     }
 
 private:
     QString m_mediaDir;
     QLabel *m_label = new QLabel(this);
-    QSoundEffect m_sound;
+    std::function<void(const QString &)> m_sound = keySound(this);
 };
 
 int main(int argc, char *argv[])

@@ -8,9 +8,13 @@
 //   bench_latency --monitor SOURCE --media DIR --tone-media DIR
 //                 --reference NAME CMD TONE_CMD --subject NAME CMD TONE_CMD
 //                 [--extra NAME CMD TONE_CMD] [--starts N] [--cold-starts N] [--rounds N] [--cuts N] [--idle S]
-//                 [--monitor-latency MS] [--recorder NAME CMD] [--verbose]
+//                 [--monitor-latency MS] [--warm-up N] [--start-limit S] [--key-limit MS] [--no-targets]
+//                 [--recorder NAME CMD] [--verbose]
 // CMD runs the program on the media in DIR; TONE_CMD runs it on the tone pack, which is
-// used to check that a new key cuts the old recording short.
+// used to check that a new key cuts the old recording short. --warm-up starts each program
+// N times first without counting them. --start-limit (10 s) and --key-limit (1000 ms) are
+// how long a start and a key may take before they count as failed; --no-targets leaves
+// the targets, made for the native program, out of the table.
 #include "driver.h"
 #include "measure.h"
 #include "media.h"
@@ -59,7 +63,15 @@ int main(int argc, char *argv[])
         else if (a == "--recorder" && i + 2 < args.size()) {
             grownUps = Program{args[i + 1], args[i + 2], {}};
             i += 2;
-        } else if (a == "--verbose")
+        } else if (a == "--warm-up" && hasValue)
+            opt.warmUps = std::stoi(args[++i]);
+        else if (a == "--start-limit" && hasValue)
+            opt.startLimitMs = std::stod(args[++i]) * 1e3;
+        else if (a == "--key-limit" && hasValue)
+            opt.keyLimitMs = std::stod(args[++i]);
+        else if (a == "--no-targets")
+            opt.targets = false;
+        else if (a == "--verbose")
             opt.verbose = true;
         else if (a == "--idle" && hasValue)
             opt.idleSeconds = std::stod(args[++i]);
@@ -98,7 +110,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot record %s\n", opt.monitor.c_str());
         return 1;
     }
-    Driver driver(display);
+    Driver driver(display, opt.startLimitMs, opt.keyLimitMs);
 
     std::vector<Result> results(opt.programs.size());
     for (size_t p = 0; p < opt.programs.size(); ++p)

@@ -14,9 +14,11 @@
 
 namespace bench {
 
-Driver::Driver(Display *display)
+Driver::Driver(Display *display, double startLimitMs, double keyLimitMs)
     : m_display(display)
     , m_screen(display)
+    , m_startLimitMs(startLimitMs)
+    , m_keyLimitMs(keyLimitMs)
 {
     // A colour no program paints, so "the window is drawn" can be read off the screen.
     const Window root = DefaultRootWindow(display);
@@ -45,7 +47,7 @@ Running Driver::launch(const std::string &command)
     }
     // The program's window is the first ordinary top-level window mapped from now on.
     XWindowAttributes attributes{};
-    while (!run.window && nowMs() - run.started < 10000) {
+    while (!run.window && nowMs() - run.started < m_startLimitMs) {
         if (!XPending(m_display)) {
             sleepMs(0.2);
             continue;
@@ -61,7 +63,7 @@ Running Driver::launch(const std::string &command)
     m_screen.watch(attributes.x + attributes.border_width, attributes.y + attributes.border_width, attributes.width,
                    attributes.height);
     double previous = nowMs();
-    while (nowMs() - run.started < 10000) {
+    while (nowMs() - run.started < m_startLimitMs) {
         const double seen = m_screen.grab();
         if (m_screen.painted()) {
             run.firstFrame = (previous + seen) / 2 - run.started;
@@ -129,7 +131,7 @@ double Driver::pressAndWatch(char key)
             shown = m_screen.copy();
         }
         previous = m_screen.lastSent();
-        if ((!std::isnan(changed) && seen - changed > 150) || seen - pressed > 1000)
+        if ((!std::isnan(changed) && seen - changed > 150) || seen - pressed > m_keyLimitMs)
             break;
         sleepMs(0.25);
     }

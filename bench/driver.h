@@ -23,12 +23,13 @@ struct Running {
 class Driver
 {
 public:
-    // Paints the root window magenta and listens for windows being mapped.
-    explicit Driver(Display *display);
+    // Paints the root window magenta and listens for windows being mapped. A program gets
+    // startLimitMs for its window and first frame, a key keyLimitMs for its frame.
+    Driver(Display *display, double startLimitMs, double keyLimitMs);
     Driver(const Driver &) = delete;
     Driver &operator=(const Driver &) = delete;
 
-    // Runs command through sh, waits (at most 10 s) for its window and its first frame.
+    // Runs command through sh, waits (at most startLimitMs) for its window and its first frame.
     Running launch(const std::string &command);
     // Ends the program (SIGTERM, then SIGKILL after 2 s) and lets the root repaint.
     void stop(Running &run);
@@ -47,6 +48,7 @@ public:
 private:
     Display *m_display;
     Screen m_screen;
+    double m_startLimitMs, m_keyLimitMs;
     double m_lastPress = 0;
     double m_firstChange = NAN;
 };

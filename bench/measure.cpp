@@ -15,6 +15,12 @@ namespace bench {
 
 void measureStarts(Driver &driver, const Options &opt, std::vector<Result> &results)
 {
+    for (int w = 0; w < opt.warmUps; ++w) {
+        for (const Program &program : opt.programs) {
+            Running run = driver.launch(program.command);
+            driver.stop(run);
+        }
+    }
     for (int s = 0; s < opt.starts; ++s) {
         for (size_t p = 0; p < opt.programs.size(); ++p) {
             Running run = driver.launch(opt.programs[p].command);
@@ -59,7 +65,7 @@ void measureCuts(Driver &driver, Recorder &rec, const Options &opt, const Progra
         rec.forget();
         ++result.cutsTried;
         const double pressedA = driver.press(a);
-        const double heardA = firstAudible(rec, pressedA, pressedA + 1000);
+        const double heardA = firstAudible(rec, pressedA, pressedA + opt.keyLimitMs);
         if (std::isnan(heardA)) {
             ++result.cutsUnheard;
             continue;
@@ -113,7 +119,7 @@ void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &p
     // Every key, `rounds` times over: the first round is each key's first press.
     Running run = driver.launch(program.command);
     if (std::isnan(run.firstFrame)) {
-        std::fprintf(stderr, "%s: no window within 10 s\n", program.name.c_str());
+        std::fprintf(stderr, "%s: no window within %.0f s\n", program.name.c_str(), opt.startLimitMs / 1e3);
         driver.stop(run);
         return;
     }
@@ -124,7 +130,7 @@ void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &p
             rec.forget();
             const double shown = driver.pressAndWatch(keys[i]);
             const double pressed = driver.lastPress();
-            const double heard = firstAudible(rec, pressed, pressed + 1000);
+            const double heard = firstAudible(rec, pressed, pressed + opt.keyLimitMs);
             result.frame.push_back(driver.firstChange());
             result.shown.push_back(shown);
             ++result.presses;

@@ -20,10 +20,17 @@ struct Program {
 struct Options {
     std::string monitor, media, toneMedia;
     int starts = 10, coldStarts = 3, rounds = 3, cuts = 12;
+    // Starts of each program before the measured ones, not counted: they bring its files
+    // into the page cache and, under Wine, its prefix's services up.
+    int warmUps = 0;
     double idleSeconds = 10;
     // How far ahead the null sink may mix: about what a sound card's rewind leaves.
     int monitorLatencyMs = 4;
+    // How long a program may take to show its first frame, and a key its frame or sound,
+    // before it counts as not done: longer for programs under an emulation layer.
+    double startLimitMs = 10000, keyLimitMs = 1000;
     bool verbose = false;
+    bool targets = true; // the table's target and met columns
     std::vector<Program> programs; // reference, subject if any, then extras
     bool hasSubject = false;
 };
@@ -39,7 +46,8 @@ struct Result {
 
 // Starts every program opt.starts times, alternating between them, so a slow spell of
 // the machine hits all alike; results[p] gets program p's start → first frame times.
-// Then opt.coldStarts more each, the page cache emptied before every one (as root).
+// The warm-up starts come first; then opt.coldStarts more each, the page cache emptied
+// before every one (as root).
 void measureStarts(Driver &driver, const Options &opt, std::vector<Result> &results);
 
 // Everything else, on one run of the program and one run on the tone pack.

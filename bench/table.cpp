@@ -116,8 +116,12 @@ void printTable(const Options &opt, const std::vector<Result> &results)
         rule += "|---:";
     }
     if (haveSubject) {
-        header += "| " + sub.name + " / " + ref.name + " | target | met ";
-        rule += "|---:|---|:---:";
+        header += "| " + sub.name + " / " + ref.name + " ";
+        rule += "|---:";
+        if (opt.targets) {
+            header += "| target | met ";
+            rule += "|---|:---:";
+        }
     }
     std::printf("%s|\n%s|\n", header.c_str(), rule.c_str());
     for (const Row &row : rows) {
@@ -125,9 +129,11 @@ void printTable(const Options &opt, const std::vector<Result> &results)
         for (const Result *r : columns)
             line += "| " + row.cell(*r) + " ";
         if (haveSubject) {
-            const double ratio = row.value(sub) / row.value(ref);
-            line += "| " + (std::isfinite(ratio) ? format("%.2f", ratio) : std::string("–")) + " | " + row.target
-                + " | " + (row.met ? (*row.met ? "✅" : "❌") : "") + " ";
+            // No ratio to a reference of nothing (or, for a cut, of less than nothing).
+            const double ratio = row.value(ref) > 0 ? row.value(sub) / row.value(ref) : NAN;
+            line += "| " + (std::isfinite(ratio) ? format("%.2f", ratio) : std::string("–")) + " ";
+            if (opt.targets)
+                line += "| " + row.target + " | " + (row.met ? (*row.met ? "✅" : "❌") : "") + " ";
         }
         std::printf("%s|\n", line.c_str());
     }
