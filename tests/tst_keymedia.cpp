@@ -122,8 +122,12 @@ void TestKeyMedia::keysAreTheWordList()
         listed << fields[0];
     }
     QCOMPARE(listed.size(), int(Keys.size()));
-    for (const QString &key : {u"A"_s, u"è"_s, u"ab"_s, QString()})
-        QVERIFY(!isRecognizedKey(key) && wordOf(key).isEmpty());
+    // Near misses: upper case, punctuation, control characters, accented
+    // letters, other digits and letters, a character beyond 16 bits, two keys.
+    for (const QString &key : {u"A"_s, u"Z"_s, u" "_s, u"."_s, u"/"_s, u"<"_s, u"\r"_s, u"\b"_s, u"\x01"_s,
+                               QString(QChar(0)), u"à"_s, u"è"_s, u"é"_s, u"ì"_s, u"ò"_s, u"ù"_s, u"²"_s, u"ａ"_s,
+                               u"١"_s, u"😀"_s, u"ab"_s, QString()})
+        QVERIFY2(!isRecognizedKey(key) && wordOf(key).isEmpty(), qPrintable(key));
 }
 
 // Each row puts files named after the key into some of the four folders
