@@ -55,7 +55,12 @@ void TestKeyHandler::callSequence_data()
     // A recognized key: its character, its recording, then its picture.
     const auto shown = [](const QString &key) {
         const QString media = u"/opt/quilloro/IMG/"_s + key;
-        return QStringList{"font 216", "focus", "hide", u"caption "_s + key, u"suona "_s + media + u".wav"_s, "show",
+        return QStringList{"font 216",
+                           "focus",
+                           "hide",
+                           u"caption "_s + key,
+                           u"suona "_s + media + u".wav"_s,
+                           "show",
                            u"load "_s + media + u".jpg"_s};
     };
     const auto other = [&question](const QString &caption) {
