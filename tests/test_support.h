@@ -109,10 +109,7 @@ inline QByteArray encoded(const QImage &image, const char *format)
 // in by the test, all removed with it.
 struct MediaFolder {
     ~MediaFolder() { QDir(imgDir()).removeRecursively(); }
-    static bool put(const QString &name, const QByteArray &bytes)
-    {
-        return QDir().mkpath(imgDir()) && writeFile(imgDir() + u'/' + name, bytes);
-    }
+    static bool put(const QString &name, const QByteArray &bytes) { return writeFile(imgDir() + u'/' + name, bytes); }
 };
 
 // A picture whose top-left pixel has the given hue; a gradient, so that most

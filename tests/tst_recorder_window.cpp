@@ -172,8 +172,8 @@ void TestRecorderWindow::questions()
     QFETCH(QString, mark);
     QFETCH(bool, open);
 
-    QVERIFY(writeBytes(own(QStringLiteral("b.wav")), recording(2205, 500)));
-    QVERIFY(writeBytes(own(QStringLiteral("b.jpg")), TestSupport::picture(QSize(100, 100), 200)));
+    QVERIFY(writeFile(own(QStringLiteral("b.wav")), recording(2205, 500)));
+    QVERIFY(writeFile(own(QStringLiteral("b.jpg")), TestSupport::picture(QSize(100, 100), 200)));
     m_shown->window.keyGrid()->refresh(QStringLiteral("b"));
     m_shown->answer = answer;
     // A button's Alt+letter clicks it a moment later (it is seen going down).
@@ -212,9 +212,9 @@ void TestRecorderWindow::hostilePicturesMarkTheirTiles()
 {
     const QString school = m_folders.root.filePath(QStringLiteral("school"));
     qputenv("XDG_DATA_DIRS", QFile::encodeName(school));
-    QVERIFY(writeBytes(own(QStringLiteral("b.jpg")), progressivePicture(QSize(64, 64), 3000)));
-    QVERIFY(writeBytes(school + QStringLiteral("/quilloro/IMG/c.jpg"), decompressionBomb()));
-    QVERIFY(writeBytes(school + QStringLiteral("/quilloro/IMG/d.jpg"), TestSupport::picture(QSize(300, 250), 60)));
+    QVERIFY(writeFile(own(QStringLiteral("b.jpg")), progressivePicture(QSize(64, 64), 3000)));
+    QVERIFY(writeFile(school + QStringLiteral("/quilloro/IMG/c.jpg"), decompressionBomb()));
+    QVERIFY(writeFile(school + QStringLiteral("/quilloro/IMG/d.jpg"), TestSupport::picture(QSize(300, 250), 60)));
 
     KeyGrid grid(m_folders.program);
     for (const char *key : {"b", "c", "d", "e"}) {
