@@ -26,21 +26,27 @@ struct Box {
     friend bool operator==(const Box &, const Box &) = default;
 };
 
-// Answers every message box that opens while it lives, keeping what it showed.
+// Answers every message box that opens while it lives with the button it is
+// given, keeping what each box showed.
 class BoxAnswerer
 {
 public:
-    BoxAnswerer()
+    explicit BoxAnswerer(QMessageBox::StandardButton button = QMessageBox::Ok)
+        : answer(button)
     {
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 boxes << Box{box->text(), box->windowTitle(), box->icon()};
-                box->button(QMessageBox::Ok)->click();
+                if (const QAbstractButton *button = box->button(QMessageBox::Yes))
+                    yes = button->text();
+                box->button(answer)->click();
             }
         });
         m_timer.start(1);
     }
+    QMessageBox::StandardButton answer;
     QList<Box> boxes;
+    QString yes; // the text of the last Yes button seen
 
 private:
     QTimer m_timer;
