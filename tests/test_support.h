@@ -102,12 +102,14 @@ inline QString imgDir()
 }
 
 // The image as a file of the given format holds it.
-inline QByteArray encoded(const QImage &image, const char *format)
+inline QByteArray encoded(const QImage &image, const char *format, bool progressive = false)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
     return bytes;
 }
 
@@ -151,12 +153,7 @@ inline QByteArray progressivePicture(QSize size, int extraScans = 0)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::cyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setProgressiveScanWrite(true);
-    writer.write(image);
+    const QByteArray bytes = encoded(image, "jpeg", true);
     const auto lastScan = bytes.lastIndexOf(QByteArray("\xFF\xDA", 2));
     const auto end = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2));
     return bytes.left(end) + bytes.mid(lastScan, end - lastScan).repeated(extraScans) + bytes.mid(end);
