@@ -141,18 +141,8 @@ void TestSoundPlayer::levels_data()
     QTest::newRow("32-bit float extensible, as ffmpeg writes") << 0 << 1 << 44100 << false;
     QTest::newRow("64-bit float") << (SF_FORMAT_WAV | SF_FORMAT_DOUBLE) << 1 << 22050 << false;
     QTest::newRow("64-bit float extensible, 96000 Hz") << (SF_FORMAT_WAVEX | SF_FORMAT_DOUBLE) << 1 << 96000 << true;
-    // Another format under the .wav name, which libsndfile knows by its
-    // content (when built with FLAC: the Windows build has WAV alone).
-    int majorFormats = 0;
-    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &majorFormats, sizeof majorFormats);
-    bool haveFlac = false;
-    for (int i = 0; i < majorFormats; ++i) {
-        SF_FORMAT_INFO format{i, nullptr, nullptr};
-        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &format, sizeof format);
-        haveFlac = haveFlac || format.format == SF_FORMAT_FLAC;
-    }
-    if (haveFlac)
-        QTest::newRow("FLAC named .wav") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 1 << 44100 << false;
+    // Another format under the .wav name, which libsndfile knows by its content.
+    QTest::newRow("FLAC named .wav") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 1 << 44100 << false;
 }
 
 void TestSoundPlayer::levels()
@@ -171,6 +161,8 @@ void TestSoundPlayer::levels()
         info.channels = channels;
         info.format = format;
         SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+        if (!file && (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC)
+            QSKIP("this libsndfile has no FLAC (the Windows build has WAV alone)");
         QVERIFY2(file, sf_strerror(nullptr));
         sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, peakChunk ? SF_TRUE : SF_FALSE);
         const std::vector<double> samples = tone(rate, channels);
