@@ -138,9 +138,9 @@ void TestForm1::recognizedKey()
 
 void TestForm1::otherKeys_data()
 {
+    // Which characters are a lesson's keys is the word list's test; these are
+    // other keys as the key box receives them, some of them editing keys to it.
     QTest::addColumn<QString>("text");
-    QTest::newRow("upper case") << "A";
-    QTest::newRow("e grave") << u"è"_s;
     QTest::newRow("space") << " ";
     QTest::newRow("less than") << "<";
     QTest::newRow("enter") << "\r";
