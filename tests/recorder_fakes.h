@@ -52,13 +52,6 @@ inline std::vector<std::int16_t> voiceTake()
     return take;
 }
 
-inline bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 inline QByteArray readBytes(const QString &path)
 {
     QFile file(path);
@@ -73,10 +66,11 @@ public:
     bool createPack()
     {
         program = root.filePath(QStringLiteral("program"));
-        return root.isValid() && writeBytes(program + QStringLiteral("/IMG/b.wav"), TestSupport::recording(2205))
-            && writeBytes(program + QStringLiteral("/IMG/c.wav"), TestSupport::recording(2205))
-            && writeBytes(program + QStringLiteral("/IMG/b.jpg"), TestSupport::picture(QSize(300, 250), 0))
-            && writeBytes(program + QStringLiteral("/IMG/c.jpg"), TestSupport::picture(QSize(300, 250), 0));
+        using TestSupport::writeFile;
+        return root.isValid() && writeFile(program + QStringLiteral("/IMG/b.wav"), TestSupport::recording(2205))
+            && writeFile(program + QStringLiteral("/IMG/c.wav"), TestSupport::recording(2205))
+            && writeFile(program + QStringLiteral("/IMG/b.jpg"), TestSupport::picture(QSize(300, 250), 0))
+            && writeFile(program + QStringLiteral("/IMG/c.jpg"), TestSupport::picture(QSize(300, 250), 0));
     }
     void nextFamily()
     {

@@ -26,21 +26,27 @@ struct Box {
     friend bool operator==(const Box &, const Box &) = default;
 };
 
-// Answers every message box that opens while it lives, keeping what it showed.
+// Answers every message box that opens while it lives with the button it is
+// given, keeping what each box showed.
 class BoxAnswerer
 {
 public:
-    BoxAnswerer()
+    explicit BoxAnswerer(QMessageBox::StandardButton button = QMessageBox::Ok)
+        : answer(button)
     {
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 boxes << Box{box->text(), box->windowTitle(), box->icon()};
-                box->button(QMessageBox::Ok)->click();
+                if (const QAbstractButton *button = box->button(QMessageBox::Yes))
+                    yes = button->text();
+                box->button(answer)->click();
             }
         });
         m_timer.start(1);
     }
+    QMessageBox::StandardButton answer;
     QList<Box> boxes;
+    QString yes; // the text of the last Yes button seen
 
 private:
     QTimer m_timer;
@@ -96,12 +102,14 @@ inline QString imgDir()
 }
 
 // The image as a file of the given format holds it.
-inline QByteArray encoded(const QImage &image, const char *format)
+inline QByteArray encoded(const QImage &image, const char *format, bool progressive = false)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
     return bytes;
 }
 
@@ -109,10 +117,7 @@ inline QByteArray encoded(const QImage &image, const char *format)
 // in by the test, all removed with it.
 struct MediaFolder {
     ~MediaFolder() { QDir(imgDir()).removeRecursively(); }
-    static bool put(const QString &name, const QByteArray &bytes)
-    {
-        return QDir().mkpath(imgDir()) && writeFile(imgDir() + u'/' + name, bytes);
-    }
+    static bool put(const QString &name, const QByteArray &bytes) { return writeFile(imgDir() + u'/' + name, bytes); }
 };
 
 // A picture whose top-left pixel has the given hue; a gradient, so that most
@@ -148,12 +153,7 @@ inline QByteArray progressivePicture(QSize size, int extraScans = 0)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::cyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setProgressiveScanWrite(true);
-    writer.write(image);
+    const QByteArray bytes = encoded(image, "jpeg", true);
     const auto lastScan = bytes.lastIndexOf(QByteArray("\xFF\xDA", 2));
     const auto end = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2));
     return bytes.left(end) + bytes.mid(lastScan, end - lastScan).repeated(extraScans) + bytes.mid(end);

