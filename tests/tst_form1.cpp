@@ -21,6 +21,35 @@ void typeText(QWidget *widget, const QString &text)
     QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, text, Qt::NoModifier);
 }
 
+// What the window paints, in order: the big label with its text, the
+// picture box with the size of the picture it holds.
+class PaintLog : public QObject
+{
+public:
+    explicit PaintLog(Form1 &form)
+        : m_form(form)
+    {
+        form.label1()->installEventFilter(this);
+        form.picture1()->installEventFilter(this);
+    }
+    QStringList painted;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            const QSize size = m_form.picture1()->pixmap().size();
+            painted << (watched == m_form.label1() ? u"label "_s + m_form.label1()->text()
+                                                   : u"picture %1x%2 beside "_s.arg(size.width()).arg(size.height())
+                                                         + m_form.label1()->text());
+        }
+        return false;
+    }
+
+private:
+    Form1 &m_form;
+};
+
 } // namespace
 
 class TestForm1 : public QObject
@@ -34,6 +63,7 @@ private slots:
     void startScreen();
     void keyBoxIsNeverSeen();
     void recognizedKey();
+    void characterBeforePicture();
     void otherKeys_data();
     void otherKeys();
     void damagedMedia_data();
@@ -134,6 +164,21 @@ void TestForm1::recognizedKey()
     QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
     QVERIFY(answerer.boxes.isEmpty());
     QCOMPARE(QApplication::focusWidget(), m_form->text1());
+}
+
+void TestForm1::characterBeforePicture()
+{
+    typeText(m_form->text1(), u"a"_s);
+    QTRY_VERIFY(m_form->picture1()->isVisible());
+    QTest::qWait(50); // a's picture painted
+    PaintLog log(*m_form);
+    // The key's character reaches the screen while the key is handled,
+    // without waiting for its picture, and never beside a's picture.
+    typeText(m_form->text1(), u"b"_s);
+    QCOMPARE(log.painted.value(0), u"label b"_s);
+    QVERIFY2(!log.painted.contains(u"picture 120x90 beside b"_s), qPrintable(log.painted.join(u", ")));
+    // b's picture follows in the next frame.
+    QTRY_VERIFY2(log.painted.contains(u"picture 200x150 beside b"_s), qPrintable(log.painted.join(u", ")));
 }
 
 void TestForm1::otherKeys_data()
