@@ -167,5 +167,4 @@ check "user's folder unreadable: no box" no_window_named "^$picture_box\$"
 quit_program
 chmod 700 "$session_dir" "$user_data"
 
-check "nothing on standard error" test ! -s "$session_dir/stderr"
-if [ -s "$session_dir/stderr" ]; then sed 's/^/stderr: /' "$session_dir/stderr" | head -20; fi
+no_stderr
