@@ -29,6 +29,12 @@ start_again() {
     [ "$exit_status" != timeout ] || kill "${started[0]}" 2>/dev/null
 }
 running() { local pid n=0; for pid in "$@"; do kill -0 "$pid" 2>/dev/null && n=$((n + 1)); done; echo "$n"; }
+# end_starts [PID...]: the started programs (and PIDs) ended, their windows gone.
+end_starts() {
+    kill "${started[@]}" "$@" 2>/dev/null || true
+    wait "${started[@]}" "$@" 2>/dev/null || true
+    wait_for "$wait_seconds" eval '[ "$(windows)" -eq 0 ]' || true
+}
 
 # --- On a session bus: a second start while the first runs.
 start_bus
@@ -91,8 +97,7 @@ if win=$(window_named '^Quilloro - '); then
 else
     check "three starts at once after the end: a window opens" false
 fi
-
-kill "${started[@]}" 2>/dev/null || true
+end_starts
 
 # --- The name held by a program that takes the call and never answers
 # (dbus-test-tool, package dbus-tests): after the wait, a window of its own.
@@ -108,9 +113,7 @@ if command -v dbus-test-tool >/dev/null; then
     starts 1
     check "the name held by a program that never answers: a window of its own" \
         eval 'win=$(window_named "^Quilloro - ") && [ "$(running "${started[@]}")" -eq 1 ]'
-    kill "${started[@]}" "$hole" 2>/dev/null || true
-    wait "${started[@]}" "$hole" 2>/dev/null || true
-    wait_for "$wait_seconds" eval '[ "$(windows)" -eq 0 ]' || true
+    end_starts "$hole"
 else
     echo "dbus-test-tool is not installed (package dbus-tests): the unanswering owner is not tried"
 fi
@@ -139,9 +142,7 @@ for bus in unset dead; do
         eval 'wait_for "$wait_seconds" eval "[ \$(windows) -eq $expected ]" &&
               wait_for "$wait_seconds" eval "[ \$(running ${started[*]}) -eq $expected ]"'
     check "no session bus ($bus): $expected window(s)" test "$(windows)" -eq "$expected"
-    kill "${started[@]}" 2>/dev/null || true
-    wait "${started[@]}" 2>/dev/null || true
-    wait_for "$wait_seconds" eval '[ "$(windows)" -eq 0 ]' || true
+    end_starts
     kill $(autolaunched) 2>/dev/null || true
 done
 
