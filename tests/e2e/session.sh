@@ -95,12 +95,14 @@ start_display() {
 
 # start_sound [COMMAND...]: starts the session's sound server, by default
 # PulseAudio with one null sink, "e2e", points clients at it and waits for it.
+# "${bare_pulse[@]}" is PulseAudio without any device.
+bare_pulse=(pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false
+    -L module-native-protocol-unix)
 start_sound() {
     export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse" HOME="$session_dir/home"
     mkdir -p "$HOME"
     export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
-    [ $# -gt 0 ] || set -- pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
-        -L 'module-null-sink sink_name=e2e' -L module-native-protocol-unix
+    [ $# -gt 0 ] || set -- "${bare_pulse[@]}" -L 'module-null-sink sink_name=e2e'
     "${system_data[@]}" "$@" >>"$session_dir/sound.log" 2>&1 &
     sound_pid=$!
     session_pids+=($sound_pid)
@@ -188,6 +190,13 @@ set_default() {
             echo "the server still names $(pactl "get-default-$1" 2>&1)")"
 }
 default_is() { pactl "set-default-$1" "$2" 2>/dev/null && [ "$(pactl "get-default-$1")" = "$2" ]; }
+
+# add_sink NAME: a null sink, made the default output; sets sink_module.
+add_sink() {
+    sink_module=$(pactl load-module module-null-sink "sink_name=$1")
+    wait_for "$wait_seconds" eval "pactl list short sinks | grep -qw $1"
+    set_default sink "$1"
+}
 
 # The program's stream as the server lists it: "INDEX CORKED" (yes or no),
 # or nothing. PipeWire knows the stream by another number, its object.id.
@@ -362,6 +371,62 @@ window_changed() { [ "$(window_sum)" != "$1" ]; }
 # The picture's place in the window is lit (the pictures of install_copy are red).
 picture_shown() { wait_for "$wait_seconds" picture_now; }
 picture_now() { above "$(window_mean "$win" 50 50 20 $((top + 310)))" 0.2; }
+
+# playing KEY [SECONDS]: presses KEY and records until its recording is heard,
+# and SECONDS more; fails when nothing is heard.
+playing() {
+    local heard=0
+    record_start "$session_dir/playing.raw"
+    xdotool key "$1"
+    wait_for 10 heard_in "$session_dir/playing.raw" && heard=1
+    sleep "${2:-0}"
+    record_stop
+    [ "$heard" = 1 ]
+}
+
+# cut_by_next_key: while a long recording plays (from playing), the key s,
+# whose recording is pure silence: once the window shows s, the long one
+# must be gone.
+cut_by_next_key() {
+    local before after="$session_dir/after-cut.raw"
+    before=$(window_sum)
+    xdotool key s
+    wait_for "$wait_seconds" window_changed "$before"
+    record_start "$after"
+    sleep 0.5
+    record_stop
+    check "a new key cuts the recording still playing ($(loud_seconds "$after") s of it after)" \
+        eval '! above "$(loud_seconds "$after")" 0.05'
+}
+
+# No box is open: the program shows one window only.
+no_box() { [ "$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l)" -le 1 ]; }
+# alive WHAT KEY: KEY pressed, the window shows it, the program is still
+# running, shows the key's picture and opened no box.
+alive() {
+    local before
+    before=$(window_sum)
+    xdotool key "$2"
+    check "$1: '$2' shown, still running" eval 'wait_for "$wait_seconds" window_changed "$before" && still_running'
+    check "$1: '$2' shows its picture, no box" eval 'picture_shown && no_box'
+}
+
+# interrupted WHAT BREAK MEND KEY...: BREAK (a command) while the long
+# recording l plays, then while quiet; each time the lesson goes on through a
+# key pressed meanwhile, and once MEND is done, the next key is heard. Four
+# keys, two for each time.
+interrupted() {
+    local when keys=("${@:4}")
+    check "$1: a recording plays before" playing l
+    for when in mid-recording "while quiet"; do
+        [ "$when" = mid-recording ] || wait_for "$wait_seconds" quiet_stream
+        eval "$2"
+        alive "$1 $when" "${keys[0]}"
+        eval "$3"
+        check "$1 $when: then the next key is heard" press_heard "${keys[1]}"
+        keys=("${keys[@]:2}")
+    done
+}
 
 # The recorder for grown-ups (modes recorder and windows_recorder). Its
 # sentences go to $log, as it also says them on standard error.
