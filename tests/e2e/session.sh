@@ -442,10 +442,13 @@ start_recorder() {
     xdotool windowfocus --sync "$rwin"
 }
 recorder_running() { kill -0 "$rec" 2>/dev/null; }
+stop_recorder() { kill "$rec"; wait "$rec" 2>/dev/null || true; }
 # said TEXT: the recorder said it.
 said() { wait_for "$wait_seconds" grep -qF -- "$1" "$log"; }
-# rkey KEY...: keys typed into the recorder's window.
+# rkey KEY...: keys typed into the recorder's window; rkey_anew the same
+# after what the recorder said so far is forgotten.
 rkey() { xdotool windowfocus --sync "$rwin" key "$@"; }
+rkey_anew() { : >"$log"; rkey "$@"; }
 # A program's capture stream; a remapped source's own (no client) is none.
 capturing() { pactl list short source-outputs | awk '$3 != "-" { found = 1 } END { exit !found }'; }
 

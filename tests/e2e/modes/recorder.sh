@@ -25,19 +25,27 @@ pack="$(dirname "$program")/IMG"
 log="$session_dir/recorder.err"
 : >"$log"
 
-# The "microphone": a second null sink whose monitor is the default source.
-pactl load-module module-null-sink sink_name=mic >/dev/null
-pactl set-default-source mic.monitor
-pactl set-default-sink e2e
+# The session's sound server with a "microphone": the output "e2e", and a
+# second null sink, "mic", whose monitor is the default source. FAULTY=1:
+# without any device at all.
+restart_sound() {
+    stop_sound
+    if [ -n "${1:-}" ]; then
+        start_sound "${bare_pulse[@]}"
+        return
+    fi
+    start_sound
+    mic_module=$(pactl load-module module-null-sink sink_name=mic)
+    pactl set-default-source mic.monitor
+    pactl set-default-sink e2e
+}
+restart_sound
 sox -n -r 22050 -c 1 -b 16 "$session_dir/voice.wav" synth 0.4 sine 0 vol 0 : synth 1 sine 440 vol 0.3 : \
     synth 0.6 sine 0 vol 0
 sox -n -r 22050 -c 1 -b 16 "$session_dir/hum.wav" synth 1.5 sine 440 vol 0.005
 
-stop_recorder() { kill "$rec"; wait "$rec" 2>/dev/null || true; }
 # end_recorder: what went before left the recorder open; it is closed.
 end_recorder() { check "the recorder is still open" recorder_running; stop_recorder; }
-# rkey_anew KEY...: keys typed after what the recorder said so far is forgotten.
-rkey_anew() { : >"$log"; rkey "$@"; }
 # Between takes the recorder keeps neither a capture stream nor its thread.
 capture_thread() { cat /proc/"$rec"/task/*/comm 2>/dev/null | grep -q '^quilloro-captur'; }
 not_capturing() { ! capturing && ! capture_thread; }
@@ -91,21 +99,6 @@ scenario_take() {
     check "the child's program plays the pack's b again ($heard_pitch Hz)" eval '! between "$heard_pitch" 400 480 && above "$heard_pitch" 0'
     check "the pack's b.wav still untouched" eval '[ "$(md5sum <"$pack/b.wav")" = "$pack_sum" ]'
     end_recorder
-}
-
-# The session's sound server as scenario_take found it: the output "e2e",
-# the microphone "mic". FAULTY=1: without any device at all.
-restart_sound() {
-    stop_sound
-    if [ -n "${1:-}" ]; then
-        start_sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
-            -L module-native-protocol-unix
-        return
-    fi
-    start_sound
-    mic_module=$(pactl load-module module-null-sink sink_name=mic)
-    pactl set-default-source mic.monitor
-    pactl set-default-sink e2e
 }
 
 scenario_faults() {
@@ -239,12 +232,8 @@ scenario_pipewire() {
     stop_sound
     start_pipewire
     start_sound pipewire-pulse
-    local sink
-    for sink in e2e mic; do
-        pactl load-module module-null-sink "sink_name=$sink" >/dev/null
-        wait_for "$wait_seconds" eval "pactl list short sinks | grep -qw $sink"
-    done
-    set_default sink e2e
+    add_sink mic
+    add_sink e2e
     set_default source mic.monitor
     rm -rf "$XDG_DATA_HOME/quilloro"
     scenario_take

@@ -71,8 +71,7 @@ rkey b
 check "typing b selects it" said "b, come balena"
 check "Space records, Space stops: the take is offered" eval 'record "$session_dir/voice.wav" && said "Ecco la registrazione di b"'
 shot 2-take-waiting
-: >"$log"
-rkey Return
+rkey_anew Return
 check "Return keeps it" said "Fatto: ora b dice la tua voce"
 shot 3-kept
 check "kept in the user's profile" test -f "$own/b.wav"
@@ -97,13 +96,11 @@ mv "$own" "$own.kept"
 echo "not a folder" >"$own"
 rkey c
 record "$session_dir/voice.wav" && said "Ecco la registrazione di c"
-: >"$log"
-rkey Return
+rkey_anew Return
 check "said so, and the recorder is still open" eval 'said "Non riesco a scrivere nella cartella" && recorder_running'
 rm "$own"
 mv "$own.kept" "$own"
-: >"$log"
-rkey Return
+rkey_anew Return
 check "the take waited: kept once the folder is back" eval 'said "Fatto: ora c dice la tua voce" && test -f "$own/c.wav"'
 check "b.wav as it was" same_sum "$own/b.wav" "$take_sum"
 
@@ -125,24 +122,19 @@ check "its Sì answers to S: the recorder ends (status $exit_status), the take t
 kill "$rec" 2>/dev/null || true # still open when the question was not answered
 
 echo "--- what goes wrong"
-: >"$log"
 start_recorder "${italian[@]}" wine "$folder/quilloro-registra.exe"
 rkey b
-: >"$log"
-rkey space
+rkey_anew space
 said "Sto registrando" && wait_for "$wait_seconds" capturing || true
 stop_sound
 check "the sound server gone mid-take: the microphone lost" said "Il microfono si"
 check "b.wav as it was" same_sum "$own/b.wav" "$take_sum"
-start_sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
-    -L module-native-protocol-unix
-: >"$log"
-rkey space
+start_sound "${bare_pulse[@]}"
+rkey_anew space
 check "a server with no microphone: said so" said "Nessun microfono trovato. Controlla"
 check "the recorder is still open" recorder_running
 shot 6-no-microphone
-kill "$rec"
-wait "$rec" 2>/dev/null || true
+stop_recorder
 
 echo "--- the uninstaller"
 wine "$folder/Uninstall.exe" /S
