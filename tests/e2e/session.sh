@@ -251,13 +251,15 @@ loud_seconds() {
     if [ -n "${2:-}" ]; then tail -c "$2" "$1"; else cat "$1"; fi |
         od -An -v -t d2 -w2 | awk '$1 > 1638 || $1 < -1638 { n++ } END { printf "%.3f\n", n / 22050 }'
 }
-# pitch_of FILE: the pitch, in Hz, of a recording made by record_start (0 when
-# nothing is heard): from the median length of the loud periods (upward zero
-# crossing to upward zero crossing), which a gap or a tenth of a second of
-# clicks (buffers late on a busy machine) does not move; sox's estimate over
-# the whole recording moved 12 %.
+# pitch_of FILE: the pitch, in Hz, of a recording made by record_start, or of
+# a WAV of 16-bit mono at 22050 Hz (0 when nothing is heard): from the median
+# length of the loud periods (upward zero crossing to upward zero crossing),
+# which a gap or a tenth of a second of clicks (buffers late on a busy
+# machine) does not move; sox's estimate over the whole recording moved 12 %.
 pitch_of() {
-    od -An -v -t d2 -w2 "$1" | awk '
+    local header=0
+    [ "$(head -c 4 "$1")" != RIFF ] || header=44
+    od -An -v -t d2 -w2 -j "$header" "$1" | awk '
         { x = $1; if (x > peak) peak = x }
         prev < 0 && x >= 0 {
             at = NR - 1 - prev / (x - prev)
@@ -481,11 +483,6 @@ take_figures() {
             printf "%.2f %.1f %.1f %.2f %.3f\n", 20 * log(peak / 32768) / log(10), first * 1000 / rate,
                    (n - 1 - last) * 1000 / rate, 20 * log(sqrt(sum / c) / 32768) / log(10), n / rate
         }'
-}
-# pitch FILE [raw]: sox's rough frequency of a WAV, or of a recording made by record_start.
-pitch() {
-    if [ "${2:-}" = raw ]; then sox -t raw -r 22050 -e signed -b 16 -c 1 "$1" -n stat 2>&1
-    else sox "$1" -n stat 2>&1; fi | awk '/Rough/ { print $3 }'
 }
 between() { awk -v x="$1" -v a="$2" -v b="$3" 'BEGIN { exit !(x >= a && x <= b) }'; }
 

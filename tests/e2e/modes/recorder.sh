@@ -55,7 +55,7 @@ not_capturing() { ! capturing && ! capture_thread; }
 child_hears_b() {
     start_program "$program"
     heard_pitch=0
-    press_heard b && heard_pitch=$(pitch "$session_dir/press.raw" raw)
+    press_heard b && heard_pitch=$(pitch_of "$session_dir/press.raw")
     quit_program
 }
 
@@ -78,10 +78,8 @@ scenario_take() {
     rkey Return
     check "Return keeps it in the family's folder, named" eval 'said "Fatto: ora b dice la tua voce ($own/b.wav)" && test -f "$own/b.wav"'
     check "mono 16-bit at 22050 Hz" eval '[ "$(soxi -c "$own/b.wav") $(soxi -b "$own/b.wav") $(soxi -r "$own/b.wav")" = "1 16 22050" ]'
-    check "the tone at its pitch ($(pitch "$own/b.wav") Hz)" between "$(pitch "$own/b.wav")" 430 450
+    check "the tone at its pitch ($(pitch_of "$own/b.wav") Hz)" between "$(pitch_of "$own/b.wav")" 430 450
     read -r peak onset tail level seconds < <(take_figures "$own/b.wav")
-    echo "take: peak $peak dBFS, voice from $onset ms, $tail ms after it, voiced RMS $level dBFS, $seconds s," \
-        "$(stat -c %s "$own/b.wav") bytes"
     check "the voice within 30 ms of the start ($onset ms)" between "$onset" 0 30
     check "at most 200 ms after the voice ($tail ms)" between "$tail" 0 200
     check "the voice's level within 1 dB of the pack's -18.2 dBFS ($level)" between "$level" -19.2 -17.2

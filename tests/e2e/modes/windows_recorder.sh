@@ -76,7 +76,7 @@ check "Return keeps it" said "Fatto: ora b dice la tua voce"
 shot 3-kept
 check "kept in the user's profile" test -f "$own/b.wav"
 check "mono 16-bit at 22050 Hz" eval '[ "$(soxi -c "$own/b.wav") $(soxi -b "$own/b.wav") $(soxi -r "$own/b.wav")" = "1 16 22050" ]'
-check "the tone at its pitch ($(pitch "$own/b.wav") Hz)" between "$(pitch "$own/b.wav")" 430 450
+check "the tone at its pitch ($(pitch_of "$own/b.wav") Hz)" between "$(pitch_of "$own/b.wav")" 430 450
 read -r peak onset tail level seconds < <(take_figures "$own/b.wav")
 check "trimmed: the tone from ${onset} ms to ${tail} ms before the end, $seconds s in all" \
     eval 'between "$onset" 0 30 && between "$tail" 0 200 && between "$seconds" 0.95 1.25'
@@ -87,7 +87,7 @@ take_sum=$(cat "$own/b.wav" 2>/dev/null | md5sum)
 echo "--- the child's program plays it"
 start_program "${italian[@]}" wine "$folder/quilloro.exe"
 heard_pitch=0
-press_heard b && heard_pitch=$(pitch "$session_dir/press.raw" raw)
+press_heard b && heard_pitch=$(pitch_of "$session_dir/press.raw")
 check "quilloro.exe plays the family's b ($heard_pitch Hz)" between "$heard_pitch" 430 450
 quit_program
 
