@@ -118,11 +118,7 @@ stop_sound() { end_process "$sound_pid" "${1:-TERM}"; }
 # own, with no output device; start_sound pipewire-pulse then starts the
 # PulseAudio service that the program talks to.
 start_pipewire() {
-    export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
-    "${system_data[@]}" dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" \
-        >>"$session_dir/sound.log" 2>&1 &
-    session_pids+=($!)
-    wait_for "$wait_seconds" test -S "$session_dir/bus"
+    start_bus "${system_data[@]}"
     "${system_data[@]}" pipewire >>"$session_dir/sound.log" 2>&1 &
     session_pids+=($!)
     wait_for "$wait_seconds" test -S "$XDG_RUNTIME_DIR/pipewire-0"
@@ -213,11 +209,11 @@ our_stream() {
 }
 quiet_stream() { [ "$(our_stream | cut -d' ' -f2)" != no ]; }
 
-# start_bus: a private session bus, pointed at by DBUS_SESSION_BUS_ADDRESS;
-# stop_bus ends it.
+# start_bus [env SETTING...]: a private session bus, pointed at by
+# DBUS_SESSION_BUS_ADDRESS; stop_bus ends it.
 start_bus() {
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
-    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/bus.log" 2>&1 &
+    "$@" dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/bus.log" 2>&1 &
     bus_pid=$!
     session_pids+=($bus_pid)
     wait_for "$wait_seconds" test -S "$session_dir/bus"
