@@ -504,6 +504,22 @@ wine_cleanup() {
     wineserver -w 2>/dev/null || true
 }
 
+# has_program_icon WINDOW: the window's icon is the program's, by its colour
+# ("R G B", 0 to 1, weighted by opacity): Wine gives a window its own grey
+# icon where Qt finds none in the program (as IDI_ICON1).
+icon_colour() {
+    xprop -id "$1" -notype -f _NET_WM_ICON 32c _NET_WM_ICON 2>/dev/null | sed 's/^[^=]*= //' | tr ',' '\n' | awk '
+        NR == 1 { w = $1 } NR == 2 { h = $1 }
+        NR > 2 && NR <= 2 + w * h { v = $1 + 0; a = int(v / 16777216); r += int(v / 65536) % 256 * a
+                                    g += int(v / 256) % 256 * a; b += v % 256 * a; t += a }
+        END { if (t) printf "%.2f %.2f %.2f\n", r / t / 255, g / t / 255, b / t / 255 }'
+}
+has_program_icon() {
+    convert "$here/../../window/icons/quilloro-48.png" -format '%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]' info: |
+        awk -v a="$(icon_colour "$1")" '{ split(a, x, " ")
+            for (i = 1; i <= 3; i++) if (x[i] == "" || (x[i] - $i) ^ 2 > 0.06 ^ 2) exit 1 }'
+}
+
 # remapped_microphone: the default microphone is a source of its own, "mic",
 # remapped from the monitor of a null sink, "voice" (what plays into "voice"
 # is heard), so that it can be taken away; its module is $mic_module.

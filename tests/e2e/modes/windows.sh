@@ -53,7 +53,7 @@ start_program wine "$folder/quilloro.exe"
 check "the start screen: a black window" black_ground
 check "the start screen: the invitation in cyan" cyan_on_black
 check "the start screen: the invitation is not cut at the label's right edge" no_cyan_in 8 500 477 60
-check "the window has the program's icon" eval 'xprop -id "$win" _NET_WM_ICON | grep -q "="'
+check "the window has the program's icon ($(icon_colour "$win"))" has_program_icon "$win"
 check "a plays its recording" press_heard a
 check "a shows its picture" picture_shown
 check "7 plays its recording" press_heard 7
