@@ -265,7 +265,6 @@ pitch_of() {
         { prev = x }' | sort -n |
         awk '{ period[NR] = $1 } END { print (NR > 20 ? int(22050 / period[int((NR + 1) / 2)] + 0.5) : 0) }'
 }
-recorded_seconds() { echo "$(($(stat -c %s "$1") / 44100))"; }
 # A tenth of a second is heard; the end of a recording is a fifth of a second quiet.
 heard_in() { above "$(loud_seconds "$1")" 0.1; }
 quiet_end() { [ "$(loud_seconds "$1" 8820)" = 0.000 ]; }
@@ -361,7 +360,7 @@ press_silent() {
     wait_for "$wait_seconds" window_changed "$before" || { record_stop; return 1; }
     sleep 1
     record_stop
-    [ "$(recorded_seconds "$file")" -ge 1 ] && ! above "$(loud_seconds "$file")" 0.01
+    [ "$(stat -c %s "$file")" -ge 44100 ] && ! above "$(loud_seconds "$file")" 0.01
 }
 window_sum() { import -window "$win" -depth 8 rgb:- 2>/dev/null | md5sum; }
 window_changed() { [ "$(window_sum)" != "$1" ]; }
