@@ -101,15 +101,11 @@ echo "--- no sound server at start"
 stop_sound
 start_program wine "$portable/quilloro.exe"
 alive "no sound server at start" a
+# Not whether the next key is heard once a server is started: Wine chooses
+# its audio driver once, when a program first asks for sound, and a program
+# started without a server stays silent for the rest of its run. (Windows
+# itself lists an output that appears later.)
 start_sound
-# Wine chooses its audio driver once, when a program first asks for sound:
-# started without a server, the program has no output for the rest of its
-# run, whatever it does. (Windows itself lists an output that appears later.)
-if press_heard b; then
-    check "the server started: the next key is heard" true
-else
-    echo "skip: the server started: the next key is heard (not under Wine, which chose no audio driver at start)"
-fi
 quit_program
 
 echo "--- the sound server gone while the program runs, and back"
