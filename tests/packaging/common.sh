@@ -3,6 +3,8 @@
 # package made from the build tree, and the set-up of the tests that install it.
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# finish SUMMARY: says SUMMARY when nothing failed, and exits 1 when something did.
+finish() { ((failures == 0)) && echo "$1"; exit $((failures > 0)); }
 
 # build_deb BUILD OUT: the Debian package made by cpack in OUT; sets deb.
 build_deb() {

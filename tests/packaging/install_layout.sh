@@ -39,5 +39,4 @@ for size in 48 256; do
         fail "the ${size}x${size} icon is missing or not a ${size}x${size} PNG"
 done
 
-((failures == 0)) && echo "install layout OK"
-exit $((failures > 0))
+finish "install layout OK"
