@@ -95,12 +95,14 @@ start_display() {
 
 # start_sound [COMMAND...]: starts the session's sound server, by default
 # PulseAudio with one null sink, "e2e", points clients at it and waits for it.
+# "${bare_pulse[@]}" is PulseAudio without any device.
+bare_pulse=(pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false
+    -L module-native-protocol-unix)
 start_sound() {
     export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse" HOME="$session_dir/home"
     mkdir -p "$HOME"
     export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
-    [ $# -gt 0 ] || set -- pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
-        -L 'module-null-sink sink_name=e2e' -L module-native-protocol-unix
+    [ $# -gt 0 ] || set -- "${bare_pulse[@]}" -L 'module-null-sink sink_name=e2e'
     "${system_data[@]}" "$@" >>"$session_dir/sound.log" 2>&1 &
     sound_pid=$!
     session_pids+=($sound_pid)
@@ -116,11 +118,7 @@ stop_sound() { end_process "$sound_pid" "${1:-TERM}"; }
 # own, with no output device; start_sound pipewire-pulse then starts the
 # PulseAudio service that the program talks to.
 start_pipewire() {
-    export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
-    "${system_data[@]}" dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" \
-        >>"$session_dir/sound.log" 2>&1 &
-    session_pids+=($!)
-    wait_for "$wait_seconds" test -S "$session_dir/bus"
+    start_bus "${system_data[@]}"
     "${system_data[@]}" pipewire >>"$session_dir/sound.log" 2>&1 &
     session_pids+=($!)
     wait_for "$wait_seconds" test -S "$XDG_RUNTIME_DIR/pipewire-0"
@@ -189,6 +187,13 @@ set_default() {
 }
 default_is() { pactl "set-default-$1" "$2" 2>/dev/null && [ "$(pactl "get-default-$1")" = "$2" ]; }
 
+# add_sink NAME: a null sink, made the default output; sets sink_module.
+add_sink() {
+    sink_module=$(pactl load-module module-null-sink "sink_name=$1")
+    wait_for "$wait_seconds" eval "pactl list short sinks | grep -qw $1"
+    set_default sink "$1"
+}
+
 # The program's stream as the server lists it: "INDEX CORKED" (yes or no),
 # or nothing. PipeWire knows the stream by another number, its object.id.
 our_stream() {
@@ -204,11 +209,11 @@ our_stream() {
 }
 quiet_stream() { [ "$(our_stream | cut -d' ' -f2)" != no ]; }
 
-# start_bus: a private session bus, pointed at by DBUS_SESSION_BUS_ADDRESS;
-# stop_bus ends it.
+# start_bus [env SETTING...]: a private session bus, pointed at by
+# DBUS_SESSION_BUS_ADDRESS; stop_bus ends it.
 start_bus() {
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
-    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/bus.log" 2>&1 &
+    "$@" dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$session_dir/bus.log" 2>&1 &
     bus_pid=$!
     session_pids+=($bus_pid)
     wait_for "$wait_seconds" test -S "$session_dir/bus"
@@ -242,13 +247,15 @@ loud_seconds() {
     if [ -n "${2:-}" ]; then tail -c "$2" "$1"; else cat "$1"; fi |
         od -An -v -t d2 -w2 | awk '$1 > 1638 || $1 < -1638 { n++ } END { printf "%.3f\n", n / 22050 }'
 }
-# pitch_of FILE: the pitch, in Hz, of a recording made by record_start (0 when
-# nothing is heard): from the median length of the loud periods (upward zero
-# crossing to upward zero crossing), which a gap or a tenth of a second of
-# clicks (buffers late on a busy machine) does not move; sox's estimate over
-# the whole recording moved 12 %.
+# pitch_of FILE: the pitch, in Hz, of a recording made by record_start, or of
+# a WAV of 16-bit mono at 22050 Hz (0 when nothing is heard): from the median
+# length of the loud periods (upward zero crossing to upward zero crossing),
+# which a gap or a tenth of a second of clicks (buffers late on a busy
+# machine) does not move; sox's estimate over the whole recording moved 12 %.
 pitch_of() {
-    od -An -v -t d2 -w2 "$1" | awk '
+    local header=0
+    [ "$(head -c 4 "$1")" != RIFF ] || header=44
+    od -An -v -t d2 -w2 -j "$header" "$1" | awk '
         { x = $1; if (x > peak) peak = x }
         prev < 0 && x >= 0 {
             at = NR - 1 - prev / (x - prev)
@@ -258,7 +265,6 @@ pitch_of() {
         { prev = x }' | sort -n |
         awk '{ period[NR] = $1 } END { print (NR > 20 ? int(22050 / period[int((NR + 1) / 2)] + 0.5) : 0) }'
 }
-recorded_seconds() { echo "$(($(stat -c %s "$1") / 44100))"; }
 # A tenth of a second is heard; the end of a recording is a fifth of a second quiet.
 heard_in() { above "$(loud_seconds "$1")" 0.1; }
 quiet_end() { [ "$(loud_seconds "$1" 8820)" = 0.000 ]; }
@@ -313,17 +319,20 @@ answer_box() {
     wait_for "$wait_seconds" no_window_named "^$1\$"
 }
 
-# quit_program: Escape, the farewell box answered, and the program ended;
-# exit_status says how. One that does not end is a failure, and is stopped.
+# quit_program: Escape, the farewell box answered, and the program ended with
+# status 0. One that does not end is stopped.
 quit_program() {
     xdotool windowfocus --sync "$win" key Escape
-    answer_box 'A presto da Ferlandi' || true
+    check "Escape opens the farewell box" answer_box 'A presto da Ferlandi'
     wait_exit "$app"
-    if [ "$exit_status" = timeout ]; then
-        echo "FAIL: the program did not end after the farewell"
-        failed=$((failed + 1))
-        kill "$app"
-    fi
+    check "the program ends with status 0 after the farewell (got $exit_status)" test "$exit_status" = 0
+    [ "$exit_status" != timeout ] || kill "$app" 2>/dev/null || true
+}
+
+# no_stderr: the program said nothing on standard error (a mode's last check).
+no_stderr() {
+    check "nothing on standard error" test ! -s "$session_dir/stderr"
+    sed 's/^/stderr: /' "$session_dir/stderr" | head -20
 }
 
 # What a key does, judged on the window in $win (its client area $top pixels
@@ -351,7 +360,7 @@ press_silent() {
     wait_for "$wait_seconds" window_changed "$before" || { record_stop; return 1; }
     sleep 1
     record_stop
-    [ "$(recorded_seconds "$file")" -ge 1 ] && ! above "$(loud_seconds "$file")" 0.01
+    [ "$(stat -c %s "$file")" -ge 44100 ] && ! above "$(loud_seconds "$file")" 0.01
 }
 window_sum() { import -window "$win" -depth 8 rgb:- 2>/dev/null | md5sum; }
 window_changed() { [ "$(window_sum)" != "$1" ]; }
@@ -359,6 +368,62 @@ window_changed() { [ "$(window_sum)" != "$1" ]; }
 # The picture's place in the window is lit (the pictures of install_copy are red).
 picture_shown() { wait_for "$wait_seconds" picture_now; }
 picture_now() { above "$(window_mean "$win" 50 50 20 $((top + 310)))" 0.2; }
+
+# playing KEY [SECONDS]: presses KEY and records until its recording is heard,
+# and SECONDS more; fails when nothing is heard.
+playing() {
+    local heard=0
+    record_start "$session_dir/playing.raw"
+    xdotool key "$1"
+    wait_for 10 heard_in "$session_dir/playing.raw" && heard=1
+    sleep "${2:-0}"
+    record_stop
+    [ "$heard" = 1 ]
+}
+
+# cut_by_next_key: while a long recording plays (from playing), the key s,
+# whose recording is pure silence: once the window shows s, the long one
+# must be gone.
+cut_by_next_key() {
+    local before after="$session_dir/after-cut.raw"
+    before=$(window_sum)
+    xdotool key s
+    wait_for "$wait_seconds" window_changed "$before" || true
+    record_start "$after"
+    sleep 0.5
+    record_stop
+    check "a new key cuts the recording still playing ($(loud_seconds "$after") s of it after)" \
+        eval '! above "$(loud_seconds "$after")" 0.05'
+}
+
+# No box is open: the program shows one window only.
+no_box() { [ "$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l)" -le 1 ]; }
+# alive WHAT KEY: KEY pressed, the window shows it, the program is still
+# running, shows the key's picture and opened no box.
+alive() {
+    local before
+    before=$(window_sum)
+    xdotool key "$2"
+    check "$1: '$2' shown, still running" eval 'wait_for "$wait_seconds" window_changed "$before" && still_running'
+    check "$1: '$2' shows its picture, no box" eval 'picture_shown && no_box'
+}
+
+# interrupted WHAT BREAK MEND KEY...: BREAK (a command) while the long
+# recording l plays, then while quiet; each time the lesson goes on through a
+# key pressed meanwhile, and once MEND is done, the next key is heard. Four
+# keys, two for each time.
+interrupted() {
+    local when keys=("${@:4}")
+    check "$1: a recording plays before" playing l
+    for when in mid-recording "while quiet"; do
+        [ "$when" = mid-recording ] || wait_for "$wait_seconds" quiet_stream || true
+        eval "$2"
+        alive "$1 $when" "${keys[0]}"
+        eval "$3"
+        check "$1 $when: then the next key is heard" press_heard "${keys[1]}"
+        keys=("${keys[@]:2}")
+    done
+}
 
 # The recorder for grown-ups (modes recorder and windows_recorder). Its
 # sentences go to $log, as it also says them on standard error.
@@ -374,10 +439,13 @@ start_recorder() {
     xdotool windowfocus --sync "$rwin"
 }
 recorder_running() { kill -0 "$rec" 2>/dev/null; }
+stop_recorder() { kill "$rec"; wait "$rec" 2>/dev/null || true; }
 # said TEXT: the recorder said it.
 said() { wait_for "$wait_seconds" grep -qF -- "$1" "$log"; }
-# rkey KEY...: keys typed into the recorder's window.
+# rkey KEY...: keys typed into the recorder's window; rkey_anew the same
+# after what the recorder said so far is forgotten.
 rkey() { xdotool windowfocus --sync "$rwin" key "$@"; }
+rkey_anew() { : >"$log"; rkey "$@"; }
 # A program's capture stream; a remapped source's own (no client) is none.
 capturing() { pactl list short source-outputs | awk '$3 != "-" { found = 1 } END { exit !found }'; }
 
@@ -411,11 +479,6 @@ take_figures() {
                    (n - 1 - last) * 1000 / rate, 20 * log(sqrt(sum / c) / 32768) / log(10), n / rate
         }'
 }
-# pitch FILE [raw]: sox's rough frequency of a WAV, or of a recording made by record_start.
-pitch() {
-    if [ "${2:-}" = raw ]; then sox -t raw -r 22050 -e signed -b 16 -c 1 "$1" -n stat 2>&1
-    else sox "$1" -n stat 2>&1; fi | awk '/Rough/ { print $3 }'
-}
 between() { awk -v x="$1" -v a="$2" -v b="$3" 'BEGIN { exit !(x >= a && x <= b) }'; }
 
 # Under Wine (modes windows*): start_wine makes a new Wine prefix of the
@@ -438,6 +501,22 @@ start_wine() {
 wine_cleanup() {
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
+}
+
+# has_program_icon WINDOW: the window's icon is the program's, by its colour
+# ("R G B", 0 to 1, weighted by opacity): Wine gives a window its own grey
+# icon where Qt finds none in the program (as IDI_ICON1).
+icon_colour() {
+    xprop -id "$1" -notype -f _NET_WM_ICON 32c _NET_WM_ICON 2>/dev/null | sed 's/^[^=]*= //' | tr ',' '\n' | awk '
+        NR == 1 { w = $1 } NR == 2 { h = $1 }
+        NR > 2 && NR <= 2 + w * h { v = $1 + 0; a = int(v / 16777216); r += int(v / 65536) % 256 * a
+                                    g += int(v / 256) % 256 * a; b += v % 256 * a; t += a }
+        END { if (t) printf "%.2f %.2f %.2f\n", r / t / 255, g / t / 255, b / t / 255 }'
+}
+has_program_icon() {
+    convert "$here/../../window/icons/quilloro-48.png" -format '%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]' info: |
+        awk -v a="$(icon_colour "$1")" '{ split(a, x, " ")
+            for (i = 1; i <= 3; i++) if (x[i] == "" || (x[i] - $i) ^ 2 > 0.06 ^ 2) exit 1 }'
 }
 
 # remapped_microphone: the default microphone is a source of its own, "mic",

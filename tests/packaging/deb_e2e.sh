@@ -9,27 +9,9 @@
 # Exits 77 (skipped) when not root or when a quilloro package is already installed.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-build=$(realpath "${1:?usage: deb_e2e.sh <build-dir> <source-dir>}")
-source=$(realpath "${2:?usage: deb_e2e.sh <build-dir> <source-dir>}")
-e2e=$source/tests/e2e/e2e.sh
+install_test "$@"
 
-may_install
-if [[ ! -f $e2e ]]; then
-    echo "FAIL: the end-to-end test $e2e is missing"
-    exit 1
-fi
-
-out=$(mktemp -d)
-installed=0
-cleanup() {
-    if ((installed)); then
-        apt-get remove -y -o DPkg::Lock::Timeout=300 quilloro >/dev/null || echo "WARNING: could not remove quilloro"
-    fi
-    rm -rf "$out"
-}
-trap cleanup EXIT
-
-build_deb "$build" "$out"
+build_deb "$build" "$work"
 
 # The libraries the executable links to come from dpkg-shlibdeps; the fonts
 # are used at run time and listed by hand. Debian 13 renamed some libraries
@@ -42,12 +24,7 @@ done
 [[ $(dpkg-deb -f "$deb" Section) == education ]] || fail "Section is not education"
 ((failures == 0)) || exit 1
 
-# Without the recommended packages: what the test needs beside the package
-# (a sound server) is there already, and nothing else is left behind when the
-# package is removed again.
-apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb"
-installed=1
-
+apt_install "$deb"
 bash "$e2e" /usr/bin/quilloro installed
 # The recorder for grown-ups as installed: a take kept into the family's
 # folder, played by the installed child's program, the installed pack untouched.

@@ -31,5 +31,4 @@ for program in quilloro quilloro-registra; do
     done
 done
 
-((failures == 0)) && echo "package lint and hardening OK"
-exit $((failures > 0))
+finish "package lint and hardening OK"

@@ -14,11 +14,7 @@
 # already, or when the history does not reach the previous release.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-build=$(realpath "${1:?usage: deb_upgrade.sh <build-dir> <source-dir>}")
-source=$(realpath "${2:?usage: deb_upgrade.sh <build-dir> <source-dir>}")
-e2e=$source/tests/e2e/e2e.sh
-
-may_install
+install_test "$@"
 skip() { echo "SKIP: $*"; exit 77; }
 git() { command git -C "$source" "$@"; }
 version_at() { { git show "$1:CMakeLists.txt" 2>/dev/null || true; } | project_version; }
@@ -49,16 +45,6 @@ if ! dpkg --compare-versions "$old" lt "$current"; then
     exit 1
 fi
 
-work=$(mktemp -d)
-installed=0
-cleanup() {
-    if ((installed)); then
-        apt-get remove -y -o DPkg::Lock::Timeout=300 quilloro >/dev/null || echo "WARNING: could not remove quilloro"
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 # Only what the package holds is built: the program and its media, no tests.
 mkdir "$work/src" "$work/old" "$work/new"
 git archive "$previous" | tar -x -C "$work/src"
@@ -75,11 +61,10 @@ new_deb=$deb
 [[ $(dpkg-deb -f "$new_deb" Version) == "$current" ]] || fail "the new package is not version $current"
 
 installed_version() { dpkg-query -W -f='${Version}' quilloro 2>/dev/null || true; }
-apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=300 "$old_deb" >"$work/install.log"
-installed=1
+apt_install "$old_deb" >"$work/install.log"
 [[ $(installed_version) == "$old" ]] || fail "the previous release installed as $(installed_version), not $old"
 
-LC_ALL=C apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=300 "$new_deb" | tee "$work/upgrade.log"
+LC_ALL=C apt_install "$new_deb" | tee "$work/upgrade.log"
 grep -q '^1 upgraded, 0 newly installed' "$work/upgrade.log" || fail "apt did not upgrade quilloro"
 grep -q 'is already the newest version' "$work/upgrade.log" && fail "apt kept the previous release"
 [[ $(installed_version) == "$current" ]] || fail "installed after the upgrade: $(installed_version), not $current"

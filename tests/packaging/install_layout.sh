@@ -17,18 +17,10 @@ cmake --install "$build" --prefix "$root/usr" >/dev/null
 for program in quilloro quilloro-registra; do
     link=$root/usr/bin/$program
     exe=$root/usr/lib/quilloro/$program
-    if [[ ! -L $link ]]; then
-        fail "bin/$program is not a symbolic link"
-    elif [[ $(readlink "$link") != ../lib/quilloro/$program ]]; then
-        fail "bin/$program points to '$(readlink "$link")', not the relative ../lib/quilloro/$program"
-    elif [[ $(readlink -f "$link") != "$(readlink -f "$exe")" ]]; then
-        fail "bin/$program resolves to '$(readlink -f "$link")'"
-    fi
-    if [[ ! -f $exe || ! -x $exe ]]; then
-        fail "lib/quilloro/$program is not an executable file"
-    elif [[ $(head -c 4 "$exe" | od -An -c | tr -d ' ') != '177ELF' ]]; then
+    [[ -L $link && $(readlink "$link") == ../lib/quilloro/$program && $(readlink -f "$link") == "$(readlink -f "$exe")" ]] ||
+        fail "bin/$program is not the relative link ../lib/quilloro/$program (it points to '$(readlink "$link")')"
+    [[ -f $exe && -x $exe && $(head -c 4 "$exe" | od -An -c | tr -d ' ') == '177ELF' ]] ||
         fail "lib/quilloro/$program is not an ELF executable"
-    fi
 done
 for page in man1/quilloro-registra.1.gz it/man1/quilloro-registra.1.gz; do
     [[ -s $root/usr/share/man/$page ]] || fail "no manual page $page"
@@ -43,12 +35,8 @@ actual=$(find "$img" -mindepth 1 -size +0 -printf '%f\n' 2>/dev/null | sort || t
 
 for size in 48 256; do
     icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/io.github.quilloro.Quilloro.png
-    if [[ ! -f $icon ]]; then
-        fail "no ${size}x${size} icon installed"
-    elif [[ $(identify -format '%m %wx%h' "$icon") != "PNG ${size}x${size}" ]]; then
-        fail "the ${size}x${size} icon is $(identify -format '%m %wx%h' "$icon")"
-    fi
+    [[ $(identify -format '%m %wx%h' "$icon" 2>/dev/null) == "PNG ${size}x${size}" ]] ||
+        fail "the ${size}x${size} icon is missing or not a ${size}x${size} PNG"
 done
 
-((failures == 0)) && echo "install layout OK"
-exit $((failures > 0))
+finish "install layout OK"

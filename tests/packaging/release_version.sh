@@ -36,5 +36,4 @@ for list in changelog_releases metainfo_releases; do
     cut -d' ' -f1 <<<"${!list}" | sort -C -r -u -V || fail "${list%_releases}: releases not newest first, or one twice"
 done
 
-((failures == 0)) && echo "one version: $project"
-exit $((failures > 0))
+finish "one version: $project"

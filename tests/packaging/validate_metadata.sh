@@ -16,16 +16,15 @@ id=io.github.quilloro.Quilloro
 desktop=$root/usr/share/applications/$id.desktop
 metainfo=$root/usr/share/metainfo/$id.metainfo.xml
 
-desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $id.desktop"
 appstreamcli validate --no-net --explain "$metainfo" || fail "appstreamcli rejects $id.metainfo.xml"
 # validate-tree also checks that the launchable desktop entry is installed.
 appstreamcli validate-tree --no-net "$root" || fail "appstreamcli rejects the installed tree"
 
 # The child's program and the recorder for grown-ups, each with its entry.
 recorder_desktop=$root/usr/share/applications/$id.Registra.desktop
-desktop-file-validate "$recorder_desktop" || fail "desktop-file-validate rejects $id.Registra.desktop"
 shopt -s nullglob
 for entry in "$desktop" "$recorder_desktop"; do
+    desktop-file-validate "$entry" || fail "desktop-file-validate rejects $(basename "$entry")"
     key() { sed -n "s/^$1=//p" "$entry"; }
     exec_cmd=$(key Exec)
     [[ -e $root/usr/bin/${exec_cmd%% *} ]] || fail "$(basename "$entry"): Exec=$exec_cmd is not an installed command"
@@ -37,5 +36,4 @@ done
 [[ $(sed -n 's/^Name=//p' "$recorder_desktop") == "Quilloro: voci e figure" ]] ||
     fail "the recorder's menu entry is not named \"Quilloro: voci e figure\""
 
-((failures == 0)) && echo "desktop entry and metainfo OK"
-exit $((failures > 0))
+finish "desktop entry and metainfo OK"

@@ -49,9 +49,5 @@ xdotool key shift+a
 check "A opens the box for other keys, and Return closes it" answer_box 'Fai attenzione, non hai premuto un tasto alfanumerico'
 check "the window has the keyboard again" wait_for "$wait_seconds" eval '[ "$(xdotool getwindowfocus)" = "$win" ]'
 
-xdotool key Escape
-check "Escape opens the farewell box" answer_box 'A presto da Ferlandi'
-wait_exit "$app"
-check "the program ends with status 0 after the farewell (got $exit_status)" test "$exit_status" = 0
-check "nothing on standard error" test ! -s "$session_dir/stderr"
-if [ -s "$session_dir/stderr" ]; then sed 's/^/stderr: /' "$session_dir/stderr"; fi
+quit_program
+no_stderr

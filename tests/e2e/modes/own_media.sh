@@ -40,14 +40,8 @@ put() {
 # press_from KEY: presses it, and prints whose recording was heard, by its
 # pitch: pack, shared, user, "silence", or the pitch heard.
 press_from() {
-    local file="$session_dir/press.raw" before hz
-    before=$(window_sum)
-    record_start "$file" || return 1
-    xdotool key "$1"
-    wait_for "$wait_seconds" window_changed "$before"
-    wait_for 10 heard_in "$file" && wait_for "$wait_seconds" quiet_end "$file"
-    record_stop
-    hz=$(pitch_of "$file")
+    local hz=0
+    press_heard "$1" && hz=$(pitch_of "$session_dir/press.raw")
     case $hz in
     0) echo silence ;;
     4[0-7]?) echo shared ;;
@@ -59,17 +53,11 @@ press_from() {
 
 # picture_is PLACE: the picture's place in the window shows PLACE's colour
 # (none: nothing lit).
+declare -A rgb_of=([pack]=100 [user]=010 [shared]=001 [none]=000)
 picture_is() {
     import -window "$win" "$session_dir/shot.png" 2>/dev/null
-    local rgb
-    rgb=$(convert "$session_dir/shot.png" -crop "50x50+20+$((top + 310))" +repage \
-        -format '%[fx:round(mean.r)]%[fx:round(mean.g)]%[fx:round(mean.b)]' info:)
-    case $1 in
-    pack) [ "$rgb" = 100 ] ;;
-    user) [ "$rgb" = 010 ] ;;
-    shared) [ "$rgb" = 001 ] ;;
-    none) [ "$rgb" = 000 ] ;;
-    esac
+    [ "$(convert "$session_dir/shot.png" -crop "50x50+20+$((top + 310))" +repage \
+        -format '%[fx:round(mean.r)]%[fx:round(mean.g)]%[fx:round(mean.b)]' info:)" = "${rgb_of[$1]}" ]
 }
 
 picture_box='Immagine non disponibile'
@@ -167,5 +155,4 @@ check "user's folder unreadable: no box" no_window_named "^$picture_box\$"
 quit_program
 chmod 700 "$session_dir" "$user_data"
 
-check "nothing on standard error" test ! -s "$session_dir/stderr"
-if [ -s "$session_dir/stderr" ]; then sed 's/^/stderr: /' "$session_dir/stderr" | head -20; fi
+no_stderr

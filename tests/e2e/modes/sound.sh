@@ -4,7 +4,7 @@
 # the server killed and started again, the default output changed; and what
 # a listener hears: a new key cuts the old recording, even what the server
 # holds of it already, a replaced file is read again, each sample rate at its
-# pitch, a floating-point recording at its level, the stream corked when quiet.
+# pitch, the stream corked when quiet. (The decoder's tests hear the formats.)
 #
 #   e2e.sh PROGRAM sound [pulseaudio|pipewire] [SCENARIO...]   (every scenario when none is named)
 
@@ -31,18 +31,11 @@ start_server() {
         start_sound pipewire-pulse
     else
         # With a pid file, so that pacmd can reach it.
-        start_sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false -L module-native-protocol-unix
+        start_sound "${bare_pulse[@]/--use-pid-file=no/--use-pid-file=yes}"
     fi
     add_sink e2e
 }
 kill_server() { stop_sound KILL; }
-
-# add_sink NAME: a null sink, made the default output; sets sink_module.
-add_sink() {
-    sink_module=$(pactl load-module module-null-sink "sink_name=$1")
-    wait_for "$wait_seconds" eval "pactl list short sinks | grep -qw $1"
-    set_default sink "$1"
-}
 
 # kill_stream: ends the program's stream, as a volume mixer can.
 kill_stream() {
@@ -57,22 +50,6 @@ kill_stream() {
     fi
 }
 
-# The key's picture is shown and no box opened: the lesson goes on.
-no_box() { [ "$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l)" -le 1 ]; }
-# alive WHAT KEY: KEY pressed, the program is still running, shows its picture, opened no box.
-alive() {
-    xdotool key "$2"
-    check "$1: still running" still_running
-    check "$1: '$2' shows its picture, no box" eval 'picture_shown && no_box'
-}
-# playing KEY [SECONDS]: presses KEY and records until its recording is heard, and SECONDS more.
-playing() {
-    record_start "$session_dir/playing.raw"
-    xdotool key "$1"
-    wait_for 10 heard_in "$session_dir/playing.raw"
-    sleep "${2:-0}"
-    record_stop
-}
 # press_pitch KEY: the pitch, in Hz, heard when KEY is pressed.
 press_pitch() { playing "$1" 0.3 && pitch_of "$session_dir/playing.raw"; }
 # samples_heard KEY...: presses the keys at once and records until quiet;
@@ -86,7 +63,6 @@ samples_heard() {
     record_stop
     od -An -v -t d2 -w2 "$file" | awk '$1 > 1638 { p++ } $1 < -1638 { n++ } END { print p + 0, n + 0 }'
 }
-near() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b * 0.9 && a < b * 1.1) }'; }
 
 # --- The media: every key a short tone, a few keys made for one check each.
 install_copy "$program" "$session_dir/app" 0.3
@@ -105,12 +81,10 @@ constant() { # constant FILE SAMPLES LEVEL-AS-TWO-BYTES
 }
 constant "$img/u.wav" 1764 '\x00\x40' # 0.08 s at 16384
 constant "$img/v.wav" 6615 '\x00\xc0' # 0.3 s at -16384
-# A floating-point recording, as audio editors write them (the decoder's
-# tests go through their headers): a 660 Hz tone at half of full scale.
-sox -n -r 22050 -c 1 -e floating-point -b 32 "$img/x.wav" synth 0.6 sine 660 vol 0.5
 
-# --- The scenarios. Each starts the program on a server whose default output
-# is the sink e2e, and leaves the server so.
+# --- The scenarios. Each has the program on a server whose default output is
+# the sink e2e (started for it, but for the no_* ones, which take something
+# away first), and leaves the server so.
 
 no_server_at_start() {
     kill_server
@@ -130,21 +104,10 @@ no_device_at_start() {
 }
 
 listening() {
-    start_program "$program"
     wait_for "$wait_seconds" eval '[ -n "$(our_stream)" ]'
     check "before any key: the stream is corked" quiet_stream
-    # A long tone, then a key whose recording is pure silence: once the
-    # window shows that key, the tone must be gone.
-    playing l
-    local before
-    before=$(window_sum)
-    xdotool key s
-    wait_for "$wait_seconds" window_changed "$before"
-    record_start "$session_dir/after-cut.raw"
-    sleep 0.5
-    record_stop
-    check "a new key cuts the recording still playing ($(loud_seconds "$session_dir/after-cut.raw") s of it after)" \
-        eval '! above "$(loud_seconds "$session_dir/after-cut.raw")" 0.05'
+    check "a long recording plays" playing l
+    cut_by_next_key
     # The positive recording is handed to the server whole at its key: a new
     # key pressed at once must throw away what is not played yet instead of
     # waiting behind it. Tried up to three times, as a busy machine may hold
@@ -157,7 +120,6 @@ listening() {
     done
     check "a new key throws away the queued recording (${both% *} of its ${alone% *} samples heard, then ${both#* } of the new)" \
         eval '[ "${both% *}" -lt $((${alone% *} * 3 / 4)) ] && [ "${both#* }" -gt 0 ]'
-    check "a floating-point recording is heard" press_heard x
     cp "$img/s.wav" "$img/r.wav"
     check "a replaced recording: silent before" press_silent r
     sox -n -r 22050 -c 1 -b 16 "$img/r.wav" synth 0.5 sine 660 vol 0.5
@@ -165,34 +127,19 @@ listening() {
     local rate pitch
     for rate in 8000 22050 44100; do
         pitch=$(press_pitch "${rate:0:1}")
-        check "a recording at $rate Hz plays at its pitch (440 Hz; heard $pitch Hz)" near "$pitch" 440
+        check "a recording at $rate Hz plays at its pitch (440 Hz; heard $pitch Hz)" between "$pitch" 396 484
     done
     check "quiet after playing: the stream is corked" wait_for "$wait_seconds" quiet_stream
 }
 
-# interrupted WHAT BREAK MEND KEY...: BREAK (a command) mid-recording, then
-# while quiet; each time the lesson goes on through a key pressed meanwhile,
-# and once MEND is done, the next key is heard. Four keys, two for each time.
-interrupted() {
-    local when keys=("${@:4}")
-    start_program "$program"
-    playing l
-    for when in mid-recording "while quiet"; do
-        [ "$when" = mid-recording ] || wait_for "$wait_seconds" quiet_stream
-        eval "$2"
-        alive "$1 $when" "${keys[0]}"
-        eval "$3"
-        check "$1 $when: then the next key is heard" press_heard "${keys[1]}"
-        keys=("${keys[@]:2}")
-    done
-}
+# A break mid-recording and while quiet (interrupted).
 device_removed() { interrupted "output device removed" 'pactl unload-module "$sink_module"' 'add_sink e2e' c d e f; }
 stream_killed() { interrupted "stream killed" kill_stream : g h i j; }
+server_killed() { interrupted "server killed" kill_server start_server n o p q; }
 
 default_changed() {
-    start_program "$program"
     local first=$sink_module
-    playing l
+    playing l || true
     add_sink other
     alive "default output changed mid-recording" k
     listen=other
@@ -203,26 +150,13 @@ default_changed() {
     sink_module=$first
 }
 
-server_killed() {
-    start_program "$program"
-    playing l
-    kill_server
-    alive "server killed mid-recording" n
-    start_server
-    check "server killed mid-recording, then back: the very first key is heard" press_heard o
-    wait_for "$wait_seconds" quiet_stream
-    kill_server
-    start_server
-    check "server killed while quiet, then back: the very first key is heard" press_heard p
-}
-
 start_server
 [ ${#scenarios[@]} -gt 0 ] ||
     scenarios=(no_server_at_start no_device_at_start listening device_removed stream_killed default_changed server_killed)
 for scenario in "${scenarios[@]}"; do
     echo "--- $scenario ($server)"
+    [[ $scenario == no_* ]] || start_program "$program"
     "$scenario"
     quit_program
 done
-check "nothing on standard error" test ! -s "$session_dir/stderr"
-if [ -s "$session_dir/stderr" ]; then sed 's/^/stderr: /' "$session_dir/stderr" | head -20; fi
+no_stderr

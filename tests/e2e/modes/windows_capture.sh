@@ -42,31 +42,17 @@ check "the take ends with status 0 (got $exit_status)" test "$exit_status" = 0
 frames=$(last_line tone | awk '$1 == "recorded" { print $2 }')
 check "its three seconds recorded ($(last_line tone))" eval '[ "${frames:-0}" -ge 66150 ] && [ "$frames" -lt 88200 ]'
 wav="$session_dir/tone.wav"
-check "the take is mono ($(wav_info -c "$wav"))" test "$(wav_info -c "$wav")" = 1
-check "at 22050 Hz ($(wav_info -r "$wav"))" test "$(wav_info -r "$wav")" = 22050
-check "in 16 bits ($(wav_info -b "$wav"))" test "$(wav_info -b "$wav")" = 16
+format="$(wav_info -c "$wav") $(wav_info -b "$wav") $(wav_info -r "$wav")"
+check "the take is mono 16-bit at 22050 Hz ($format)" test "$format" = "1 16 22050"
 check "the tone is heard ($(peak "$wav") at most)" above "$(peak "$wav")" 0.3
-# Within 3 %: sox counts zero crossings, which a dropout on a busy machine
-# nudges; a rate taken wrongly (44100 for 48000) is off by 9 %.
-check "at its pitch, 440 Hz ($(pitch "$wav") Hz)" \
-    eval 'above "$(pitch "$wav")" 427 && above 453 "$(pitch "$wav")"'
+# Within 3 %; a rate taken wrongly (44100 for 48000) is off by 9 %.
+check "at its pitch, 440 Hz ($(pitch_of "$wav") Hz)" between "$(pitch_of "$wav")" 427 453
 
-echo "--- the microphone taken away during a take"
-take unplugged 10
-wait_for "$wait_seconds" recording unplugged
-pactl unload-module "$mic_module"
-wait_exit "$take_pid"
-# PulseAudio moves the stream to another source, and Wine's driver follows it
-# without telling the program: Windows itself invalidates the device.
-if [[ $(last_line unplugged) == "failed Lost "* ]]; then
-    check "the take is lost ($(last_line unplugged))" true
-else
-    echo "skip: the take is lost (not under Wine, which records on from another source: $(last_line unplugged))"
-fi
+# Not the microphone taken away during a take: PulseAudio moves the stream
+# to another source, and Wine's driver follows it without telling the
+# program, where Windows itself invalidates the device.
 
 echo "--- the sound server gone during a take"
-pactl load-module module-remap-source master=voice.monitor source_name=mic >/dev/null
-set_default source mic
 take lost 30
 check "the take has begun" wait_for "$wait_seconds" recording lost
 stop_sound

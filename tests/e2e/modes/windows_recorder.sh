@@ -28,19 +28,6 @@ shot() {
     [ -z "${QUILLORO_E2E_SHOTS:-}" ] || import -window root "$QUILLORO_E2E_SHOTS/windows-recorder-$1.png" 2>/dev/null
 }
 same_sum() { [ "$(md5sum <"$1")" = "$2" ]; }
-# The colour of a window's icon, "R G B" (0 to 1, weighted by opacity), and
-# that of the program's: Wine gives a window its own grey icon where Qt finds
-# none in the program (as IDI_ICON1).
-icon_colour() {
-    xprop -id "$1" -notype -f _NET_WM_ICON 32c _NET_WM_ICON 2>/dev/null | sed 's/^[^=]*= //' | tr ',' '\n' | awk '
-        NR == 1 { w = $1 } NR == 2 { h = $1 }
-        NR > 2 && NR <= 2 + w * h { v = $1 + 0; a = int(v / 16777216); r += int(v / 65536) % 256 * a
-                                    g += int(v / 256) % 256 * a; b += v % 256 * a; t += a }
-        END { if (t) printf "%.2f %.2f %.2f\n", r / t / 255, g / t / 255, b / t / 255 }'
-}
-program_icon=$(convert "$here/../../window/icons/quilloro-48.png" -format '%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]' info:)
-near_colour() { awk -v a="$1" -v b="$2" 'BEGIN { split(a, x, " "); split(b, y, " ")
-    for (i = 1; i <= 3; i++) if (x[i] == "" || (x[i] - y[i]) ^ 2 > 0.06 ^ 2) exit 1 }'; }
 sox -n -r 22050 -c 1 -b 16 "$session_dir/voice.wav" synth 0.4 sine 0 vol 0 : synth 1 sine 440 vol 0.3 : \
     synth 0.6 sine 0 vol 0
 
@@ -64,20 +51,18 @@ start_recorder "${italian[@]}" wine "$folder/quilloro-registra.exe"
 check "the window's title, in Italian: $(xdotool getwindowname "$rwin")" \
     eval '[[ $(xdotool getwindowname "$rwin") == "Quilloro: voci e figure" ]]'
 check "it invites to choose a key" said "Scegli un tasto"
-check "the window has the program's icon ($(icon_colour "$rwin"), the program's $program_icon)" \
-    near_colour "$(icon_colour "$rwin")" "$program_icon"
+check "the window has the program's icon ($(icon_colour "$rwin"))" has_program_icon "$rwin"
 shot 1-open
 rkey b
 check "typing b selects it" said "b, come balena"
 check "Space records, Space stops: the take is offered" eval 'record "$session_dir/voice.wav" && said "Ecco la registrazione di b"'
 shot 2-take-waiting
-: >"$log"
-rkey Return
+rkey_anew Return
 check "Return keeps it" said "Fatto: ora b dice la tua voce"
 shot 3-kept
 check "kept in the user's profile" test -f "$own/b.wav"
 check "mono 16-bit at 22050 Hz" eval '[ "$(soxi -c "$own/b.wav") $(soxi -b "$own/b.wav") $(soxi -r "$own/b.wav")" = "1 16 22050" ]'
-check "the tone at its pitch ($(pitch "$own/b.wav") Hz)" between "$(pitch "$own/b.wav")" 430 450
+check "the tone at its pitch ($(pitch_of "$own/b.wav") Hz)" between "$(pitch_of "$own/b.wav")" 430 450
 read -r peak onset tail level seconds < <(take_figures "$own/b.wav")
 check "trimmed: the tone from ${onset} ms to ${tail} ms before the end, $seconds s in all" \
     eval 'between "$onset" 0 30 && between "$tail" 0 200 && between "$seconds" 0.95 1.25'
@@ -88,7 +73,7 @@ take_sum=$(cat "$own/b.wav" 2>/dev/null | md5sum)
 echo "--- the child's program plays it"
 start_program "${italian[@]}" wine "$folder/quilloro.exe"
 heard_pitch=0
-press_heard b && heard_pitch=$(pitch "$session_dir/press.raw" raw)
+press_heard b && heard_pitch=$(pitch_of "$session_dir/press.raw")
 check "quilloro.exe plays the family's b ($heard_pitch Hz)" between "$heard_pitch" 430 450
 quit_program
 
@@ -97,13 +82,11 @@ mv "$own" "$own.kept"
 echo "not a folder" >"$own"
 rkey c
 record "$session_dir/voice.wav" && said "Ecco la registrazione di c"
-: >"$log"
-rkey Return
+rkey_anew Return
 check "said so, and the recorder is still open" eval 'said "Non riesco a scrivere nella cartella" && recorder_running'
 rm "$own"
 mv "$own.kept" "$own"
-: >"$log"
-rkey Return
+rkey_anew Return
 check "the take waited: kept once the folder is back" eval 'said "Fatto: ora c dice la tua voce" && test -f "$own/c.wav"'
 check "b.wav as it was" same_sum "$own/b.wav" "$take_sum"
 
@@ -125,24 +108,19 @@ check "its Sì answers to S: the recorder ends (status $exit_status), the take t
 kill "$rec" 2>/dev/null || true # still open when the question was not answered
 
 echo "--- what goes wrong"
-: >"$log"
 start_recorder "${italian[@]}" wine "$folder/quilloro-registra.exe"
 rkey b
-: >"$log"
-rkey space
+rkey_anew space
 said "Sto registrando" && wait_for "$wait_seconds" capturing || true
 stop_sound
 check "the sound server gone mid-take: the microphone lost" said "Il microfono si"
 check "b.wav as it was" same_sum "$own/b.wav" "$take_sum"
-start_sound pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=false \
-    -L module-native-protocol-unix
-: >"$log"
-rkey space
+start_sound "${bare_pulse[@]}"
+rkey_anew space
 check "a server with no microphone: said so" said "Nessun microfono trovato. Controlla"
 check "the recorder is still open" recorder_running
 shot 6-no-microphone
-kill "$rec"
-wait "$rec" 2>/dev/null || true
+stop_recorder
 
 echo "--- the uninstaller"
 wine "$folder/Uninstall.exe" /S
