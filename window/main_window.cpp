@@ -88,6 +88,13 @@ Form1::Form1(QWidget *parent)
     // the tests', runs under it. The key box is never seen; a blinking caret
     // would only wake the program up twice a second for nothing.
     QGuiApplication::styleHints()->setCursorFlashTime(0);
+    // So is this: a line edit asks for an on-screen keyboard whenever a key
+    // is released in it or it is clicked, and on Windows Qt answers with an
+    // invisible system caret for such a keyboard or the magnifier to follow,
+    // whose blinking wakes the program twice a second from the first key on.
+    // The key box asks for nothing; it takes every key as before, letters
+    // with a dead-key accent too.
+    qApp->setAutoSipEnabled(false);
     provideArial();
 
     setWindowTitle(Title + QLatin1String(" - ") + Credit);

@@ -4,9 +4,10 @@
 # screen, a letter and a digit with their pictures and recordings, the box
 # for other keys, the farewell and status 0); the portable zip runs as it
 # unpacks, and its program cuts a recording with the next key, names a
-# damaged picture in a box, is silent without a sound server, and is heard
-# again once a server that went away is back; the uninstaller removes
-# everything the installer put in.
+# damaged picture in a box, makes no system caret (whose blinking would wake
+# it), is silent without a sound server, and is heard again once a server
+# that went away is back; the uninstaller removes everything the installer
+# put in.
 #
 #   e2e.sh INSTALLER windows ZIP
 
@@ -80,6 +81,21 @@ check "quiet after playing: the program holds no stream" wait_for "$wait_seconds
 xdotool key z
 check "a damaged picture opens its box" answer_box 'Immagine non disponibile'
 quit_program
+
+echo "--- no system caret"
+# A system caret blinks, invisible or not, and its timer wakes the idle
+# program twice a second. Wine traces the caret's creation under a name with
+# CreateCaret in it (the "win" channel; "caret" in older Wine). The key box
+# has the keyboard from the start; keys are pressed and released in it.
+traced=$(wc -l <"$session_dir/stderr")
+start_program env WINEDEBUG=trace+win,trace+caret wine "$portable/quilloro.exe"
+check "traced: a key is shown" key_shown a
+check "traced: another key is shown" key_shown 7
+quit_program
+tail -n +$((traced + 1)) "$session_dir/stderr" >"$session_dir/traced.err"
+check "Wine traced the window calls" grep -q ':trace:win:' "$session_dir/traced.err"
+check "keys pressed and released make no system caret ($(grep -ci createcaret "$session_dir/traced.err") traced)" \
+    eval '! grep -qi createcaret "$session_dir/traced.err"'
 
 echo "--- the zip's folder without its platform plugin"
 # Qt shows a box of its own first when the program has no console; then the
