@@ -182,17 +182,24 @@ void Form1::createMenus()
 
 bool Form1::event(QEvent *event)
 {
-    if (event->type() != QEvent::UpdateRequest || m_decorated)
-        return QMainWindow::event(event);
-    // The first frame is painted here. The window icon and the mouse
-    // pointer are not part of it, and on X11 they cost as much again as the
-    // rest of the window (icon and cursor themes are read), so they follow it.
-    // So does the sound server's connection: nothing is heard before a key.
     const bool handled = QMainWindow::event(event);
+    if (event->type() != QEvent::Paint || m_decorated)
+        return handled;
+    // The first frame is being painted: the window has been exposed (an
+    // update before that paints nothing). The window icon and the mouse
+    // pointer are not part of the frame, and on X11 they cost as much again
+    // as the rest of the window (icon and cursor themes are read), so they
+    // follow it, once it is on the screen. So does the sound server's
+    // connection: nothing is heard before a key.
     m_decorated = true;
-    setWindowIcon(QIcon(QStringLiteral(":/icons/quilloro-48.png")));
-    centralWidget()->setCursor(QCursor(QPixmap(QStringLiteral(":/icons/pointer-32.png")), 0, 0));
-    startSound();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            setWindowIcon(QIcon(QStringLiteral(":/icons/quilloro-48.png")));
+            centralWidget()->setCursor(QCursor(QPixmap(QStringLiteral(":/icons/pointer-32.png")), 0, 0));
+            startSound();
+        },
+        Qt::QueuedConnection);
     return handled;
 }
 
