@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <future>
+#include <system_error>
 
 namespace {
 
@@ -126,7 +127,11 @@ void SingleInstance::connectInBackground()
     // Connecting takes a few round trips to the bus, and where the session
     // has no bus address libdbus first looks for one over X11: on a thread
     // of its own, it overlaps with building the window.
-    d->connecting = std::async(std::launch::async, [] { return QDBusConnection::sessionBus(); });
+    try {
+        d->connecting = std::async(std::launch::async, [] { return QDBusConnection::sessionBus(); });
+    } catch (const std::system_error &) {
+        // No thread to be had: handedOver() connects by itself.
+    }
 }
 
 bool SingleInstance::handedOver()

@@ -18,6 +18,7 @@
 #include <QStyleHints>
 
 #include <future>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -270,7 +271,14 @@ bool Form1::loadPicture(const QString &path, QString &reason)
     // follows in the next frame. Its box stays hidden for that first frame:
     // the new character never stands beside the previous key's picture.
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
-    auto reading = std::async(std::launch::async, [&path, &error] { return KeyMedia::readPicture(path, &error); });
+    const auto read = [&path, &error] { return KeyMedia::readPicture(path, &error); };
+    std::future<QImage> reading;
+    try {
+        reading = std::async(std::launch::async, read);
+    } catch (const std::system_error &) {
+        // No thread to be had: the picture is read here, after the frame.
+        reading = std::async(std::launch::deferred, read);
+    }
     const bool visible = m_picture1->isVisible();
     m_picture1->hide();
     m_label1->repaint();
