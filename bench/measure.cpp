@@ -13,22 +13,33 @@
 
 namespace bench {
 
+namespace {
+
+// Starts the program, waits for its first frame and stops it again; the time to that
+// frame goes to `times` (none if no frame came) and is returned.
+double startOnce(Driver &driver, const std::string &command, std::vector<double> &times)
+{
+    Running run = driver.launch(command);
+    if (!std::isnan(run.firstFrame))
+        times.push_back(run.firstFrame);
+    driver.stop(run);
+    return run.firstFrame;
+}
+
+} // namespace
+
 void measureStarts(Driver &driver, const Options &opt, std::vector<Result> &results)
 {
+    std::vector<double> uncounted;
     for (int w = 0; w < opt.warmUps; ++w) {
-        for (const Program &program : opt.programs) {
-            Running run = driver.launch(program.command);
-            driver.stop(run);
-        }
+        for (const Program &program : opt.programs)
+            startOnce(driver, program.command, uncounted);
     }
     for (int s = 0; s < opt.starts; ++s) {
         for (size_t p = 0; p < opt.programs.size(); ++p) {
-            Running run = driver.launch(opt.programs[p].command);
-            if (!std::isnan(run.firstFrame))
-                results[p].start.push_back(run.firstFrame);
+            const double frame = startOnce(driver, opt.programs[p].command, results[p].start);
             if (opt.verbose)
-                std::fprintf(stderr, "%s: first frame after %.1f ms\n", results[p].name.c_str(), run.firstFrame);
-            driver.stop(run);
+                std::fprintf(stderr, "%s: first frame after %.1f ms\n", results[p].name.c_str(), frame);
         }
         std::fprintf(stderr, "start %d of %d done\n", s + 1, opt.starts);
     }
@@ -38,10 +49,7 @@ void measureStarts(Driver &driver, const Options &opt, std::vector<Result> &resu
                 std::fprintf(stderr, "cold starts skipped: the page cache cannot be emptied (not root?)\n");
                 return;
             }
-            Running run = driver.launch(opt.programs[p].command);
-            if (!std::isnan(run.firstFrame))
-                results[p].coldStart.push_back(run.firstFrame);
-            driver.stop(run);
+            startOnce(driver, opt.programs[p].command, results[p].coldStart);
         }
         std::fprintf(stderr, "cold start %d of %d done\n", s + 1, opt.coldStarts);
     }
@@ -162,15 +170,11 @@ void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &p
 
 void measureRecorder(Driver &driver, const Options &opt, const Program &recorder, Result &result)
 {
-    for (int s = 0; s < opt.starts; ++s) {
-        Running run = driver.launch(recorder.command);
-        if (!std::isnan(run.firstFrame))
-            result.start.push_back(run.firstFrame);
-        driver.stop(run);
-    }
+    for (int s = 0; s < opt.starts; ++s)
+        startOnce(driver, recorder.command, result.start);
     Running run = driver.launch(recorder.command);
     if (std::isnan(run.firstFrame)) {
-        std::fprintf(stderr, "%s: no window within 10 s\n", recorder.name.c_str());
+        std::fprintf(stderr, "%s: no window within %.0f s\n", recorder.name.c_str(), opt.startLimitMs / 1e3);
         driver.stop(run);
         return;
     }

@@ -137,12 +137,14 @@ void printTable(const Options &opt, const std::vector<Result> &results)
         }
         std::printf("%s|\n", line.c_str());
     }
-    std::printf("\n%d starts per program, and %zu from a cold page cache; %d presses of each of the 36 keys (key → frame and key → last change over all %zu presses, "
+    std::printf("\n%d starts per program, and %zu from a cold page cache; %d presses of each of the 36 keys "
+                "(key → frame and key → last change over all %zu presses, "
                 "key → sound split into the first press of each key and the later ones); %d cuts; idle over %.0f s. "
                 "Sound times run from the key to the first sample above -40 dBFS arriving from the null sink's "
                 "monitor (the null sink mixes at most %d ms ahead), less the silence the recording itself begins "
                 "with.\n",
-                opt.starts, ref.coldStart.size(), opt.rounds, keys.size() * opt.rounds, opt.cuts, opt.idleSeconds, opt.monitorLatencyMs);
+                opt.starts, ref.coldStart.size(), opt.rounds, keys.size() * opt.rounds, opt.cuts, opt.idleSeconds,
+                opt.monitorLatencyMs);
 }
 
 void printRecorderTable(const Result &r)
