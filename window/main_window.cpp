@@ -293,7 +293,23 @@ bool Form1::loadPicture(const QString &path, QString &reason)
     const int frame = 2 * m_picture1->frameWidth();
     m_picture1->setPixmap(QPixmap::fromImage(image));
     m_picture1->resize(image.size() / image.devicePixelRatio() + QSize(frame, frame));
+    widenPictureFrame();
     return true;
+}
+
+void Form1::widenPictureFrame()
+{
+    // A compositing window manager learns that the window has new pixels
+    // from the X server's damage reports. GNOME's (mutter) asks for them by
+    // bounding box: the server reports a drawing only when it grows the box
+    // of what was drawn since the compositor last took the window's pixels.
+    // The picture comes a millisecond after its character, inside the
+    // label's box, which the compositor may not have taken yet: then nothing
+    // is reported, and the picture never reaches the screen. One pixel of
+    // the ground below the label, drawn with the picture, takes its frame
+    // beyond the character's box, so the picture is always reported.
+    QWidget *surface = centralWidget();
+    surface->update(QRect(surface->width() - 1, surface->height() - 1, 1, 1));
 }
 
 QString Form1::programFolder() const

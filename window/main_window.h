@@ -35,6 +35,7 @@ private:
     void createMenus();
     void keyPress(const QString &text);
     void startSound();
+    void widenPictureFrame();
 
     // WindowOperations
     void setLabelFontSize(float points) override;
