@@ -11,7 +11,8 @@ build_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-
                 libsndfile1-dev libpulse-dev fonts-liberation dpkg-dev file)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudio-utils
                desktop-file-utils appstream lintian devscripts valgrind
-               pipewire pipewire-pulse wireplumber dbus dbus-tests git)
+               pipewire pipewire-pulse wireplumber dbus dbus-tests git
+               libxtst-dev mutter kwin-x11 kwin-style-breeze xfwm4)
 
 # The fuzz run's toolchain: clang and its runtimes with libFuzzer (Debian 12
 # and 13 name them so). Optional: without them the fuzz run is skipped.

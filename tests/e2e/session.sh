@@ -33,12 +33,39 @@ export XDG_DATA_HOME="$session_dir/data-home" XDG_DATA_DIRS="$session_dir/data-d
 wait_seconds=${wait_seconds:-20}
 
 # wait_for SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
+# A program the script drives that ends before it is told to fails the test
+# at once: every wait after that could only run into its time limit.
 wait_for() {
     local deadline=$((SECONDS + $1))
     until "${@:2}"; do
+        program_died
         [ "$SECONDS" -lt "$deadline" ] || return 1
         sleep 0.05
     done
+}
+
+# watch PID: the program the waits keep an eye on (start_program and
+# start_recorder watch theirs); watch with no PID: none, as the program is
+# about to end on purpose.
+watched=
+watch() { watched=${1:-}; }
+program_died() {
+    [ -n "$watched" ] && ! kill -0 "$watched" 2>/dev/null || return 0
+    local status=0
+    wait "$watched" 2>/dev/null || status=$?
+    echo "FAIL: the program ended by itself while the test waited for it (status $status)"
+    sed 's/^/stderr: /' "$session_dir/stderr" ${log:+"$log"} 2>/dev/null | tail -20
+    exit 1
+}
+
+# focus_window ID: gives the window the keyboard. A window manager is asked to
+# activate it, as a click would: it may ignore a focus set behind its back.
+focus_window() {
+    if [ -n "${window_manager:-}" ]; then
+        timeout 10 xdotool windowactivate --sync "$1"
+    else
+        xdotool windowfocus --sync "$1"
+    fi
 }
 
 # end_process PID [SIGNAL]: sends it SIGNAL (TERM) and waits for it to end.
@@ -281,6 +308,7 @@ no_window_named() { ! first_window "$1" >/dev/null; }
 # wait_exit PID: waits for the program to end, for at most wait_seconds, and
 # sets exit_status to its status, or "timeout".
 wait_exit() {
+    [ "$1" != "$watched" ] || watch
     exit_status=timeout
     wait_for "$wait_seconds" eval "! kill -0 $1 2>/dev/null" || return 0
     wait "$1" 2>/dev/null && exit_status=0 || exit_status=$?
@@ -306,7 +334,8 @@ start_program() {
         sed 's/^/stderr: /' "$session_dir/stderr" | tail -20
         exit 1
     fi
-    xdotool windowfocus --sync "$win"
+    watch "$app"
+    focus_window "$win"
     top=$(($(xwininfo -id "$win" | awk '/Height:/ { print $2 }') - 554))
 }
 still_running() { kill -0 "$app" 2>/dev/null; }
@@ -315,14 +344,14 @@ still_running() { kill -0 "$app" 2>/dev/null; }
 answer_box() {
     local box
     box=$(window_named "^$1\$") || return 1
-    xdotool windowfocus --sync "$box" key Return
+    focus_window "$box" && xdotool key Return
     wait_for "$wait_seconds" no_window_named "^$1\$"
 }
 
 # quit_program: Escape, the farewell box answered, and the program ended with
 # status 0. One that does not end is stopped.
 quit_program() {
-    xdotool windowfocus --sync "$win" key Escape
+    focus_window "$win" && xdotool key Escape
     check "Escape opens the farewell box" answer_box 'A presto da Ferlandi'
     wait_exit "$app"
     check "the program ends with status 0 after the farewell (got $exit_status)" test "$exit_status" = 0
@@ -436,15 +465,16 @@ start_recorder() {
     rec=$!
     session_pids+=($rec)
     rwin=$(window_named 'voci e figure') || { echo "FAIL: the recorder's window never appeared"; cat "$log"; exit 1; }
-    xdotool windowfocus --sync "$rwin"
+    watch "$rec"
+    focus_window "$rwin"
 }
 recorder_running() { kill -0 "$rec" 2>/dev/null; }
-stop_recorder() { kill "$rec"; wait "$rec" 2>/dev/null || true; }
+stop_recorder() { watch; kill "$rec"; wait "$rec" 2>/dev/null || true; }
 # said TEXT: the recorder said it.
 said() { wait_for "$wait_seconds" grep -qF -- "$1" "$log"; }
 # rkey KEY...: keys typed into the recorder's window; rkey_anew the same
 # after what the recorder said so far is forgotten.
-rkey() { xdotool windowfocus --sync "$rwin" key "$@"; }
+rkey() { focus_window "$rwin" && xdotool key "$@"; }
 rkey_anew() { : >"$log"; rkey "$@"; }
 # A program's capture stream; a remapped source's own (no client) is none.
 capturing() { pactl list short source-outputs | awk '$3 != "-" { found = 1 } END { exit !found }'; }

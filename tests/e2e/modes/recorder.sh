@@ -227,7 +227,7 @@ scenario_again() {
     rkey b
     record "$session_dir/voice.wav" && said "Ecco la registrazione di b"
     check "a take waits, its preview in the cache" eval 'ls "$previews"/take-*.wav >/dev/null 2>&1'
-    kill -9 "$rec"; wait "$rec" 2>/dev/null || true
+    watch; kill -9 "$rec"; wait "$rec" 2>/dev/null || true
     start_recorder
     check "killed and started again: no preview left" eval '! ls "$previews"/take-*.wav >/dev/null 2>&1'
     stop_recorder
@@ -263,7 +263,7 @@ scenario_load() {
             check "under load ($round): the 1 s tone after parla ora is whole ($tone_ms ms)" between "$tone_ms" 900 1100
         fi
     done
-    kill "$rec" ${hog:+"$hog"}; wait "$rec" ${hog:+"$hog"} 2>/dev/null || true
+    watch; kill "$rec" ${hog:+"$hog"}; wait "$rec" ${hog:+"$hog"} 2>/dev/null || true
 }
 
 # Italian by default (the session's locale is C); English by an English locale.

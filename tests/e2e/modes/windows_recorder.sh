@@ -105,7 +105,7 @@ xdotool key s
 wait_exit "$rec"
 check "its Sì answers to S: the recorder ends (status $exit_status), the take thrown away" \
     eval '[ "$exit_status" = 0 ] && test ! -e "$own/d.wav"'
-kill "$rec" 2>/dev/null || true # still open when the question was not answered
+watch; kill "$rec" 2>/dev/null || true # still open when the question was not answered
 
 echo "--- what goes wrong"
 start_recorder "${italian[@]}" wine "$folder/quilloro-registra.exe"

@@ -1,0 +1,105 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The lesson on the desktops families run, judged on the screen as a person
+# sees it: under a real window manager, whose compositor draws the screen from
+# the windows' own pixels, what counts is what the screen shows
+# (screen_probe compares the two). mutter is GNOME on Xorg, kwin_x11 Plasma
+# on X11, xfwm4 Xfce; none is a bare X server, as a kiosk session has. The
+# window opens decorated and centred; ten keys a second apart are each heard
+# and seen whole, character and picture; then two hundred keys at every
+# point of the compositor's frame are each seen whole; the box for other
+# keys closed with Return, a click on the desktop and back, and each time the
+# next key seen and heard; Escape's farewell and status 0. Under a window
+# manager that composites, the recorder for grown-ups too: its 36 tiles on
+# the screen, a chosen key's picture in its preview, and the level moving
+# while it records. A window manager that is not installed or does not start
+# skips the test (77), saying why.
+#
+#   e2e.sh PROGRAM desktop WINDOW_MANAGER SCREEN_PROBE [RECORDER]
+
+window_manager=${mode_args[0]}
+probe=${mode_args[1]}
+recorder=${mode_args[2]:-}
+[ "$window_manager" != none ] || window_manager=
+
+skip() {
+    echo "skipped: $*"
+    exit 77
+}
+
+# start_window_manager NAME: starts it on the session's display and bus and
+# waits until it manages the screen and composites it.
+start_window_manager() {
+    local command
+    case $1 in
+        mutter) command=(mutter --x11 --replace --sm-disable) ;;
+        kwin) command=(kwin_x11 --replace) ;;
+        xfwm4) command=(xfwm4 --replace --compositor=on) ;;
+        *) echo "unknown window manager $1" >&2; exit 2 ;;
+    esac
+    command -v "${command[0]}" >/dev/null || skip "${command[0]} is not installed"
+    # Their settings (GSettings schemas, themes) are found through the
+    # system's XDG_DATA_DIRS, and they talk to the desktop on a session bus.
+    start_bus "${system_data[@]}"
+    "${system_data[@]}" "${command[@]}" >>"$session_dir/wm.log" 2>&1 &
+    wm_pid=$!
+    session_pids+=($wm_pid)
+    if ! wait_for "$wait_seconds" "$probe" --composited; then
+        sed 's/^/wm.log: /' "$session_dir/wm.log" | grep -v -e ALSA -e DPMS | tail -10
+        kill -0 "$wm_pid" 2>/dev/null || skip "${command[0]} ended at start"
+        skip "${command[0]} does not composite on this X server"
+    fi
+}
+[ -z "$window_manager" ] || start_window_manager "$window_manager"
+
+# The whole window: with a window manager its frame too, the window's parent.
+frame_of() { xwininfo -children -id "$1" | awk '/Parent window id:/ { print $4 }'; }
+# geometry ID: "X Y WIDTH HEIGHT" of a window on the screen.
+geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+                             /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'
+}
+# centred ID: the window's middle within 40 pixels of the screen's.
+centred() {
+    read -r x y w h <<<"$(geometry "$1")"
+    awk -v cx=$((x + w / 2)) -v cy=$((y + h / 2)) 'BEGIN { exit !((cx - 512) ^ 2 <= 1600 && (cy - 384) ^ 2 <= 1600) }'
+}
+decorated() { xprop -id "$win" _NET_FRAME_EXTENTS | awk -F'[=,]' '{ exit !($4 + 0 > 0) }'; }
+on_screen() { "$probe" "$win"; }
+# seen_and_heard KEY: heard, its picture in the window, the window whole on the screen.
+seen_and_heard() { press_heard "$1" && picture_now && on_screen; }
+
+install_copy "$program" "$session_dir/app" 0.25
+start_program "$session_dir/app/quilloro"
+if [ -n "$window_manager" ]; then
+    check "the window has a title bar drawn by $window_manager" decorated
+    check "the window is centred on the screen ($(geometry "$(frame_of "$win")"))" centred "$(frame_of "$win")"
+else
+    check "the window is centred on the screen ($(geometry "$win"))" centred "$win"
+fi
+check "the invitation is on the screen" on_screen
+
+seen=0
+for key in a b c d e f g h i j; do
+    sleep 1
+    seen_and_heard "$key" && seen=$((seen + 1))
+done
+check "ten keys a second apart, each heard and seen with its picture ($seen of 10)" test "$seen" -eq 10
+
+keys=(a b c d e f g h i j k l m n o p q r s t u v w x y z 0 1 2 3 4 5 6 7 8 9)
+burst=()
+for i in $(seq 200); do burst+=("${keys[RANDOM % 36]}"); done
+check "two hundred keys, each seen whole on the screen" "$probe" "$win" "${burst[@]}"
+
+xdotool key shift+a
+check "A opens the box for other keys, and Return closes it" answer_box 'Fai attenzione, non hai premuto un tasto alfanumerico'
+check "after the box, the next key is heard and seen" seen_and_heard k
+
+# A click on the desktop beside the window, then on the window: the keys
+# are the window's again.
+read -r x y w h <<<"$(geometry "$win")"
+xdotool mousemove 5 $((y + h - 5)) click 1 sleep 0.5 mousemove $((x + w - 30)) $((y + h - 30)) click 1
+check "after a click on the desktop and back, the next key is heard and seen" \
+    eval 'wait_for "$wait_seconds" eval "[ \"\$(xdotool getwindowfocus)\" = $win ]" && seen_and_heard l'
+
+quit_program
+no_stderr

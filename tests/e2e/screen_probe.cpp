@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// screen_probe: whether the screen shows what a window holds. Under a
+// compositing window manager the window's own pixels (what it drew) and the
+// screen (what the compositor made of them) are two things; a person sees
+// only the second.
+//
+//   screen_probe --composited      status 0 when a compositing manager runs
+//   screen_probe WINDOW            waits until the screen shows the window's
+//                                  pixels (at most 5 s); status 0 when it does
+//   screen_probe WINDOW KEYS...    presses each key (an X key name) through
+//                                  XTest, and after each waits as above; prints
+//                                  how many keys were never seen on the screen
+//
+// Each key is pressed a random 0 to 100 ms after the previous one reached the
+// screen, so that keys fall at every point of the compositor's frame.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Pixels of the window's own content that the screen shows otherwise.
+long differing(Display *display, Window window)
+{
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return -1;
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(display, window, attributes.root, 0, 0, &x, &y, &child);
+    XImage *own = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    XImage *shown = XGetImage(display, attributes.root, x, y, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    long count = -1;
+    if (own && shown) {
+        count = 0;
+        for (int row = 0; row < attributes.height; ++row) {
+            for (int column = 0; column < attributes.width; ++column)
+                count += (XGetPixel(own, column, row) & 0xFFFFFF) != (XGetPixel(shown, column, row) & 0xFFFFFF);
+        }
+    }
+    if (own)
+        XDestroyImage(own);
+    if (shown)
+        XDestroyImage(shown);
+    return count;
+}
+
+// Waits until the screen shows the window as it is, twice in a row 20 ms
+// apart (the window may itself be between two frames); the pixels still
+// differing when 5 s have passed, or 0.
+long settled(Display *display, Window window)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    long last = -1;
+    int same = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        last = differing(display, window);
+        same = last == 0 ? same + 1 : 0;
+        if (same == 2)
+            return 0;
+        std::this_thread::sleep_for(20ms);
+    }
+    return last;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: screen_probe WINDOW [KEY...]\n");
+        return 2;
+    }
+    Display *display = XOpenDisplay(nullptr);
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!display || !XTestQueryExtension(display, &event, &error, &major, &minor)) {
+        std::fprintf(stderr, "screen_probe: needs an X display with XTest\n");
+        return 2;
+    }
+    if (std::string(argv[1]) == "--composited") {
+        const Atom manager = XInternAtom(display, "_NET_WM_CM_S0", False);
+        return XGetSelectionOwner(display, manager) != None ? 0 : 1;
+    }
+    const Window window = std::strtoul(argv[1], nullptr, 0);
+    if (argc == 2) {
+        const long left = settled(display, window);
+        if (left != 0)
+            std::printf("%ld pixels of the window are not on the screen\n", left);
+        return left == 0 ? 0 : 1;
+    }
+
+    std::minstd_rand random(std::random_device{}());
+    int unseen = 0;
+    for (int i = 2; i < argc; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 101));
+        const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(argv[i]));
+        XTestFakeKeyEvent(display, code, True, 0);
+        XTestFakeKeyEvent(display, code, False, 0);
+        XSync(display, False);
+        std::this_thread::sleep_for(10ms); // the key handled, its frames drawn
+        if (const long left = settled(display, window); left != 0) {
+            ++unseen;
+            std::printf("key %d (%s): %ld pixels of the window not on the screen\n", i - 1, argv[i], left);
+        }
+    }
+    std::printf("%d of %d keys not seen on the screen\n", unseen, argc - 2);
+    XCloseDisplay(display);
+    return unseen == 0 ? 0 : 1;
+}
