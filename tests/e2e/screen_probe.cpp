@@ -5,6 +5,8 @@
 // only the second.
 //
 //   screen_probe --composited      status 0 when a compositing manager runs
+//   screen_probe --frames SECONDS  how many different screens were shown in
+//                                  that time, looking every 50 ms
 //   screen_probe WINDOW            waits until the screen shows the window's
 //                                  pixels (at most 5 s); status 0 when it does
 //   screen_probe WINDOW KEYS...    presses each key (an X key name) through
@@ -17,12 +19,14 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -89,6 +93,25 @@ int main(int argc, char **argv)
     if (std::string(argv[1]) == "--composited") {
         const Atom manager = XInternAtom(display, "_NET_WM_CM_S0", False);
         return XGetSelectionOwner(display, manager) != None ? 0 : 1;
+    }
+    if (std::string(argv[1]) == "--frames" && argc == 3) {
+        const Window root = DefaultRootWindow(display);
+        XWindowAttributes attributes;
+        XGetWindowAttributes(display, root, &attributes);
+        std::vector<std::string> seen;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::atof(argv[2]));
+        while (std::chrono::steady_clock::now() < end) {
+            XImage *image = XGetImage(display, root, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+            if (image) {
+                std::string pixels(image->data, size_t(image->bytes_per_line) * image->height);
+                if (std::find(seen.begin(), seen.end(), pixels) == seen.end())
+                    seen.push_back(std::move(pixels));
+                XDestroyImage(image);
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        std::printf("%zu\n", seen.size());
+        return 0;
     }
     const Window window = std::strtoul(argv[1], nullptr, 0);
     if (argc == 2) {

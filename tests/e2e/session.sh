@@ -315,7 +315,10 @@ wait_exit() {
 }
 
 # Mean brightness (0 to 1) of a rectangle of a window: window_mean ID W H X Y.
+# (import waits for a click on some window when the window is gone: a
+# program that died fails the test first.)
 window_mean() {
+    program_died
     import -window "$1" "$session_dir/shot.png" 2>/dev/null
     convert "$session_dir/shot.png" -crop "$2x$3+$4+$5" +repage -format '%[fx:mean]' info:
 }
@@ -391,12 +394,15 @@ press_silent() {
     record_stop
     [ "$(stat -c %s "$file")" -ge 44100 ] && ! above "$(loud_seconds "$file")" 0.01
 }
-window_sum() { import -window "$win" -depth 8 rgb:- 2>/dev/null | md5sum; }
-window_changed() { [ "$(window_sum)" != "$1" ]; }
+window_sum() {
+    program_died
+    import -window "$win" -depth 8 rgb:- 2>/dev/null | md5sum
+}
+window_changed() { program_died && [ "$(window_sum)" != "$1" ]; }
 
 # The picture's place in the window is lit (the pictures of install_copy are red).
 picture_shown() { wait_for "$wait_seconds" picture_now; }
-picture_now() { above "$(window_mean "$win" 50 50 20 $((top + 310)))" 0.2; }
+picture_now() { program_died && above "$(window_mean "$win" 50 50 20 $((top + 310)))" 0.2; }
 
 # playing KEY [SECONDS]: presses KEY and records until its recording is heard,
 # and SECONDS more; fails when nothing is heard.

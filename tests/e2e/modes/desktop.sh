@@ -64,7 +64,7 @@ centred() {
     awk -v cx=$((x + w / 2)) -v cy=$((y + h / 2)) 'BEGIN { exit !((cx - 512) ^ 2 <= 1600 && (cy - 384) ^ 2 <= 1600) }'
 }
 decorated() { xprop -id "$win" _NET_FRAME_EXTENTS | awk -F'[=,]' '{ exit !($4 + 0 > 0) }'; }
-on_screen() { "$probe" "$win"; }
+on_screen() { "$probe" "${1:-$win}"; }
 # seen_and_heard KEY: heard, its picture in the window, the window whole on the screen.
 seen_and_heard() { press_heard "$1" && picture_now && on_screen; }
 
@@ -103,3 +103,36 @@ check "after a click on the desktop and back, the next key is heard and seen" \
 
 quit_program
 no_stderr
+
+# The recorder for grown-ups: its tiles, a key's picture in its preview, the
+# level while it records, each on the screen.
+recorder_on_screen() {
+    log="$session_dir/recorder.err"
+    : >"$log"
+    pactl load-module module-null-sink sink_name=mic >/dev/null && set_default source mic.monitor
+    sox -n -r 22050 -c 1 -b 16 "$session_dir/voice.wav" synth 0.3 sine 0 vol 0 : synth 1.5 sine 440 vol 0.3 : \
+        synth 0.3 sine 0 vol 0
+    start_recorder "$recorder"
+    local tiles before frames player
+    tiles=$(import -window "$rwin" -format '%[fx:standard_deviation]' info: 2>/dev/null)
+    check "the recorder's key tiles are drawn and on the screen" eval 'above "$tiles" 0.05 && on_screen "$rwin"'
+    before=$("$probe" "$rwin" >/dev/null && import -window root rgb:- 2>/dev/null | md5sum)
+    rkey b
+    check "typing b shows its picture in the preview, on the screen" \
+        eval 'said "b, come balena" && on_screen "$rwin" && [ "$(import -window root rgb:- 2>/dev/null | md5sum)" != "$before" ]'
+    rkey_anew space
+    if said "Sto registrando" && wait_for "$wait_seconds" capturing; then
+        paplay -d mic "$session_dir/voice.wav" &
+        player=$!
+        sleep 0.4
+        frames=$("$probe" --frames 1)
+        wait "$player" || true
+        check "recording: the level moves on the screen ($frames different screens in a second)" test "$frames" -ge 3
+        rkey Escape
+        said "Registrazione interrotta" || true
+    else
+        check "Space starts recording" false
+    fi
+    stop_recorder
+}
+[ -z "$window_manager" ] || [ -z "$recorder" ] || recorder_on_screen
