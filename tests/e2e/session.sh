@@ -60,13 +60,21 @@ program_died() {
 
 # focus_window ID: gives the window the keyboard. A window manager is asked to
 # activate it, as a click would: it may ignore a focus set behind its back.
+# (xdotool's windowactivate gives up on a window that its window manager has
+# not yet put on a desktop, as a newer mutter does for a moment after mapping
+# it: it is asked again until the window has the keyboard.)
 focus_window() {
     if [ -n "${window_manager:-}" ]; then
-        timeout 10 xdotool windowactivate --sync "$1"
+        wait_for "$wait_seconds" activated "$1"
     else
         xdotool windowfocus --sync "$1"
     fi
 }
+activated() {
+    xdotool windowactivate "$1" 2>/dev/null
+    wait_for 1 has_focus "$1"
+}
+has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
 
 # end_process PID [SIGNAL]: sends it SIGNAL (TERM) and waits for it to end.
 end_process() {
@@ -297,10 +305,17 @@ heard_in() { above "$(loud_seconds "$1")" 0.1; }
 quiet_end() { [ "$(loud_seconds "$1" 8820)" = 0.000 ]; }
 
 # window_named TITLE [SECONDS]: waits for a window whose title matches, and prints its id.
+# Under a window manager, only a window it manages (WM_STATE) counts: mutter
+# 48 draws its frames in windows of their own that carry the title too.
 first_window() {
     local id
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-    [ -n "$id" ] && echo "$id"
+    for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
+        if [ -z "${window_manager:-}" ] || xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'window state'; then
+            echo "$id"
+            return 0
+        fi
+    done
+    return 1
 }
 window_named() { wait_for "${2:-$wait_seconds}" first_window "$1"; }
 no_window_named() { ! first_window "$1" >/dev/null; }
@@ -338,7 +353,7 @@ start_program() {
         exit 1
     fi
     watch "$app"
-    focus_window "$win"
+    focus_window "$win" || { echo "FAIL: the window never got the keyboard"; exit 1; }
     top=$(($(xwininfo -id "$win" | awk '/Height:/ { print $2 }') - 554))
 }
 still_running() { kill -0 "$app" 2>/dev/null; }

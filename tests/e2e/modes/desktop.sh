@@ -92,6 +92,7 @@ check "two hundred keys, each seen whole on the screen" "$probe" "$win" "${burst
 
 xdotool key shift+a
 check "A opens the box for other keys, and Return closes it" answer_box 'Fai attenzione, non hai premuto un tasto alfanumerico'
+check "the window has the keyboard again" wait_for "$wait_seconds" has_focus "$win"
 check "after the box, the next key is heard and seen" seen_and_heard k
 
 # A click on the desktop beside the window, then on the window: the keys
@@ -99,11 +100,13 @@ check "after the box, the next key is heard and seen" seen_and_heard k
 read -r x y w h <<<"$(geometry "$win")"
 xdotool mousemove 5 $((y + h - 5)) click 1 sleep 0.5 mousemove $((x + w - 30)) $((y + h - 30)) click 1
 check "after a click on the desktop and back, the next key is heard and seen" \
-    eval 'wait_for "$wait_seconds" eval "[ \"\$(xdotool getwindowfocus)\" = $win ]" && seen_and_heard l'
+    eval 'wait_for "$wait_seconds" has_focus "$win" && seen_and_heard l'
 
 quit_program
 no_stderr
 
+# The recorder's window is drawn: not one colour, as before its first frame.
+tiles_drawn() { above "$(import -window "$rwin" -format '%[fx:standard_deviation]' info: 2>/dev/null)" 0.05; }
 # The recorder for grown-ups: its tiles, a key's picture in its preview, the
 # level while it records, each on the screen.
 recorder_on_screen() {
@@ -113,9 +116,8 @@ recorder_on_screen() {
     sox -n -r 22050 -c 1 -b 16 "$session_dir/voice.wav" synth 0.3 sine 0 vol 0 : synth 1.5 sine 440 vol 0.3 : \
         synth 0.3 sine 0 vol 0
     start_recorder "$recorder"
-    local tiles before frames player
-    tiles=$(import -window "$rwin" -format '%[fx:standard_deviation]' info: 2>/dev/null)
-    check "the recorder's key tiles are drawn and on the screen" eval 'above "$tiles" 0.05 && on_screen "$rwin"'
+    local before frames player
+    check "the recorder's key tiles are drawn and on the screen" eval 'wait_for "$wait_seconds" tiles_drawn && on_screen "$rwin"'
     before=$("$probe" "$rwin" >/dev/null && import -window root rgb:- 2>/dev/null | md5sum)
     rkey b
     check "typing b shows its picture in the preview, on the screen" \
