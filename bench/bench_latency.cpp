@@ -9,12 +9,13 @@
 //                 --reference NAME CMD TONE_CMD --subject NAME CMD TONE_CMD
 //                 [--extra NAME CMD TONE_CMD] [--starts N] [--cold-starts N] [--rounds N] [--cuts N] [--idle S]
 //                 [--monitor-latency MS] [--warm-up N] [--start-limit S] [--key-limit MS] [--no-targets]
-//                 [--recorder NAME CMD] [--verbose]
+//                 [--recorder NAME CMD] [--window-manager] [--verbose]
 // CMD runs the program on the media in DIR; TONE_CMD runs it on the tone pack, which is
 // used to check that a new key cuts the old recording short. --warm-up starts each program
 // N times first without counting them. --start-limit (10 s) and --key-limit (1000 ms) are
 // how long a start and a key may take before they count as failed; --no-targets leaves
-// the targets, made for the native program, out of the table.
+// the targets, made for the native program, out of the table. --window-manager: a window
+// manager runs on the display (its compositor draws the screen; starts are not measured).
 #include "driver.h"
 #include "measure.h"
 #include "media.h"
@@ -71,6 +72,8 @@ int main(int argc, char *argv[])
             opt.keyLimitMs = std::stod(args[++i]);
         else if (a == "--no-targets")
             opt.targets = false;
+        else if (a == "--window-manager")
+            opt.windowManager = true;
         else if (a == "--verbose")
             opt.verbose = true;
         else if (a == "--idle" && hasValue)
@@ -110,7 +113,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot record %s\n", opt.monitor.c_str());
         return 1;
     }
-    Driver driver(display, opt.startLimitMs, opt.keyLimitMs);
+    Driver driver(display, opt.startLimitMs, opt.keyLimitMs, opt.windowManager);
 
     std::vector<Result> results(opt.programs.size());
     for (size_t p = 0; p < opt.programs.size(); ++p)

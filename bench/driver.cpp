@@ -14,11 +14,12 @@
 
 namespace bench {
 
-Driver::Driver(Display *display, double startLimitMs, double keyLimitMs)
+Driver::Driver(Display *display, double startLimitMs, double keyLimitMs, bool windowManager)
     : m_display(display)
     , m_screen(display)
     , m_startLimitMs(startLimitMs)
     , m_keyLimitMs(keyLimitMs)
+    , m_windowManager(windowManager)
 {
     // A colour no program paints, so "the window is drawn" can be read off the screen.
     const Window root = DefaultRootWindow(display);
@@ -91,8 +92,58 @@ void Driver::stop(Running &run)
     sleepMs(200); // let the server repaint the root where the window was
 }
 
+namespace {
+
+// The client window inside a window manager's frame: the one with WM_STATE.
+Window clientOf(Display *display, Window window)
+{
+    const Atom state = XInternAtom(display, "WM_STATE", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char *data = nullptr;
+    if (XGetWindowProperty(display, window, state, 0, 0, False, AnyPropertyType, &type, &format, &items, &after, &data)
+            == Success
+        && type != None) {
+        XFree(data);
+        return window;
+    }
+    if (data)
+        XFree(data);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    Window found = 0;
+    if (XQueryTree(display, window, &root, &parent, &children, &count)) {
+        for (unsigned int i = 0; i < count && !found; ++i)
+            found = clientOf(display, children[i]);
+        XFree(children);
+    }
+    return found;
+}
+
+} // namespace
+
 void Driver::focus(const Running &run)
 {
+    if (m_windowManager) {
+        // Ask the window manager to activate the program's window, as a click on it would.
+        XWindowAttributes a{};
+        XGetWindowAttributes(m_display, run.window, &a);
+        m_screen.watch(a.x, a.y, a.width, a.height);
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = clientOf(m_display, run.window);
+        event.xclient.message_type = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2; // from a pager: taken at once
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(m_display, DefaultRootWindow(m_display), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XTestFakeMotionEvent(m_display, DefaultScreen(m_display), a.x + a.width / 2, a.y + a.height / 2, 0);
+        XSync(m_display, False);
+        sleepMs(1000); // the window manager's animations over
+        return;
+    }
     // No window manager: hand the window the keyboard ourselves, as a click would.
     XWindowAttributes a{};
     XGetWindowAttributes(m_display, run.window, &a);

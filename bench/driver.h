@@ -24,8 +24,11 @@ class Driver
 {
 public:
     // Paints the root window magenta and listens for windows being mapped. A program gets
-    // startLimitMs for its window and first frame, a key keyLimitMs for its frame.
-    Driver(Display *display, double startLimitMs, double keyLimitMs);
+    // startLimitMs for its window and first frame, a key keyLimitMs for its frame. Under a
+    // window manager (windowManager), a program's window is its frame, the keyboard is
+    // asked of the window manager, and the screen is what its compositor shows; there the
+    // root's colour is never seen, so a start's first frame cannot be told.
+    Driver(Display *display, double startLimitMs, double keyLimitMs, bool windowManager = false);
     Driver(const Driver &) = delete;
     Driver &operator=(const Driver &) = delete;
 
@@ -49,6 +52,7 @@ private:
     Display *m_display;
     Screen m_screen;
     double m_startLimitMs, m_keyLimitMs;
+    bool m_windowManager;
     double m_lastPress = 0;
     double m_firstChange = NAN;
 };

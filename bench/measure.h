@@ -31,6 +31,7 @@ struct Options {
     double startLimitMs = 10000, keyLimitMs = 1000;
     bool verbose = false;
     bool targets = true; // the table's target and met columns
+    bool windowManager = false; // a window manager runs: the programs' windows are framed
     std::vector<Program> programs; // reference, subject if any, then extras
     bool hasSubject = false;
 };
