@@ -2,6 +2,9 @@
 // The family's and the school's media folders on Windows: the user's own
 // under the profile, which needs no administrator and which neither an
 // installer nor an uninstaller touches, and the one every account shares.
+// The grown-ups' settings files are INI files beside them: the roaming
+// profile's (%APPDATA%) and ProgramData's, never the registry.
+#include "lesson_settings.h"
 #include "media_lookup.h"
 
 #include <QDir>
@@ -16,6 +19,17 @@ namespace KeyMedia {
 namespace {
 
 const QString AppMediaFolder = QStringLiteral("/quilloro/IMG");
+const QString AppSettingsFile = QStringLiteral("/quilloro/quilloro.ini");
+
+QString knownFolder(REFKNOWNFOLDERID id)
+{
+    PWSTR path = nullptr;
+    QString folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path)
+        folder = QString::fromWCharArray(path);
+    CoTaskMemFree(path);
+    return folder;
+}
 
 } // namespace
 
@@ -28,12 +42,20 @@ QString userMediaFolder()
 
 QStringList sharedMediaFolders()
 {
-    PWSTR path = nullptr;
-    QStringList folders;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path)) && path)
-        folders << QDir::toNativeSeparators(QString::fromWCharArray(path) + AppMediaFolder);
-    CoTaskMemFree(path);
-    return folders;
+    const QString shared = knownFolder(FOLDERID_ProgramData);
+    return shared.isEmpty() ? QStringList() : QStringList{QDir::toNativeSeparators(shared + AppMediaFolder)};
+}
+
+QString userSettingsFile()
+{
+    const QString roaming = knownFolder(FOLDERID_RoamingAppData);
+    return roaming.isEmpty() ? QString() : QDir::toNativeSeparators(roaming + AppSettingsFile);
+}
+
+QStringList systemSettingsFiles()
+{
+    const QString shared = knownFolder(FOLDERID_ProgramData);
+    return shared.isEmpty() ? QStringList() : QStringList{QDir::toNativeSeparators(shared + AppSettingsFile)};
 }
 
 } // namespace KeyMedia

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The family's and the school's media folders where the XDG base directory
-// rules say where data goes (Linux and the other free desktops).
+// The family's and the school's media folders, and the grown-ups' settings
+// files, where the XDG base directory rules say where data and settings go
+// (Linux and the other free desktops).
+#include "lesson_settings.h"
 #include "media_lookup.h"
 
 #include <QDir>
@@ -18,6 +20,7 @@ QString absoluteFolder(const char *variable)
 }
 
 const QString AppMediaFolder = QStringLiteral("/quilloro/IMG");
+const QString AppSettingsFile = QStringLiteral("/quilloro/quilloro.conf");
 
 } // namespace
 
@@ -44,6 +47,31 @@ QStringList sharedMediaFolders()
             folders << folder + AppMediaFolder;
     }
     return folders;
+}
+
+QString userSettingsFile()
+{
+    QString config = absoluteFolder("XDG_CONFIG_HOME");
+    if (config.isEmpty()) {
+        const QString home = absoluteFolder("HOME");
+        if (home.isEmpty())
+            return {};
+        config = home + QLatin1String("/.config");
+    }
+    return config + AppSettingsFile;
+}
+
+QStringList systemSettingsFiles()
+{
+    QString shared = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (shared.isEmpty())
+        shared = QStringLiteral("/etc/xdg");
+    QStringList files;
+    for (const QString &folder : shared.split(u':', Qt::SkipEmptyParts)) {
+        if (QDir::isAbsolutePath(folder))
+            files << folder + AppSettingsFile;
+    }
+    return files;
 }
 
 } // namespace KeyMedia

@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "lesson_settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QSettings>
+
+#include <optional>
+
+namespace KeyMedia {
+
+namespace {
+
+const QString Section = QStringLiteral("lezione");
+
+struct Choice {
+    const char *key;
+    bool LessonSettings::*value;
+};
+
+constexpr Choice Choices[] = {
+    {"maiuscole", &LessonSettings::capitals},
+    {"schermo_intero", &LessonSettings::fullScreen},
+    {"blocco_bambino", &LessonSettings::childLock},
+};
+
+// A settings file is a few lines; anything far larger is not one, and is not
+// read into memory.
+constexpr qint64 MaxSettingsFileBytes = 64 * 1024;
+
+std::optional<bool> yesOrNo(const QVariant &value)
+{
+    const QString word = value.toString().trimmed().toLower();
+    static const QStringList yes{QStringLiteral("true"), QStringLiteral("1"), QStringLiteral("yes"),
+                                 QStringLiteral("on"), QStringLiteral("sì"), QStringLiteral("si")};
+    static const QStringList no{QStringLiteral("false"), QStringLiteral("0"), QStringLiteral("no"),
+                                QStringLiteral("off")};
+    if (yes.contains(word))
+        return true;
+    if (no.contains(word))
+        return false;
+    return std::nullopt;
+}
+
+bool readable(const QString &file)
+{
+    const QFileInfo info(file);
+    return info.isFile() && info.isReadable() && info.size() <= MaxSettingsFileBytes;
+}
+
+} // namespace
+
+QStringList settingsFiles()
+{
+    QStringList files = systemSettingsFiles();
+    if (const QString user = userSettingsFile(); !user.isEmpty())
+        files.prepend(user);
+    return files;
+}
+
+LessonSettings readLessonSettings(const QStringList &files)
+{
+    LessonSettings settings;
+    for (const Choice &choice : Choices) {
+        const QString key = Section + u'/' + QLatin1String(choice.key);
+        for (const QString &file : files) {
+            if (!readable(file))
+                continue;
+            const QSettings ini(file, QSettings::IniFormat);
+            if (ini.status() != QSettings::NoError)
+                continue;
+            if (const std::optional<bool> value = yesOrNo(ini.value(key))) {
+                settings.*choice.value = *value;
+                break;
+            }
+        }
+    }
+    return settings;
+}
+
+bool saveLessonSettings(const LessonSettings &settings, QString &reason, const QString &file)
+{
+    if (file.isEmpty()) {
+        reason = QStringLiteral("non c'è una cartella per le impostazioni");
+        return false;
+    }
+    if (!QDir().mkpath(QFileInfo(file).absolutePath())) {
+        reason = QStringLiteral("non riesco a creare la cartella %1").arg(QFileInfo(file).absolutePath());
+        return false;
+    }
+    // QSettings writes through a temporary file renamed over the old one,
+    // so the child's program never reads half a file.
+    QSettings ini(file, QSettings::IniFormat);
+    ini.beginGroup(Section);
+    for (const Choice &choice : Choices)
+        ini.setValue(QLatin1String(choice.key), settings.*choice.value);
+    ini.endGroup();
+    ini.sync();
+    switch (ini.status()) {
+    case QSettings::NoError:
+        return true;
+    case QSettings::AccessError:
+        reason = QStringLiteral("non posso scrivere il file %1").arg(file);
+        return false;
+    case QSettings::FormatError:
+        reason = QStringLiteral("il file %1 è danneggiato").arg(file);
+        return false;
+    }
+    return false;
+}
+
+LessonSettingsWatcher::LessonSettingsWatcher(const QStringList &files, QObject *parent)
+    : QObject(parent)
+    , m_files(files)
+    , m_watcher(new QFileSystemWatcher(this))
+    , m_settings(readLessonSettings(files))
+{
+    // A file is often written in steps (a temporary file, then a rename):
+    // the files are read once the steps have settled.
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(100);
+    connect(&m_settle, &QTimer::timeout, this, &LessonSettingsWatcher::reread);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, &m_settle, qOverload<>(&QTimer::start));
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, &m_settle, qOverload<>(&QTimer::start));
+    watch();
+}
+
+void LessonSettingsWatcher::watch()
+{
+    // Each file where it is, and the folder that holds it, or would: a file
+    // replaced by a rename, or made in a folder made after the start, is
+    // seen in its folder.
+    QStringList wanted;
+    for (const QString &file : std::as_const(m_files)) {
+        if (QFileInfo::exists(file))
+            wanted << file;
+        QString folder = QFileInfo(file).absolutePath();
+        while (!QFileInfo(folder).isDir() && folder != QFileInfo(folder).absolutePath())
+            folder = QFileInfo(folder).absolutePath();
+        if (QFileInfo(folder).isDir())
+            wanted << folder;
+    }
+    wanted.removeDuplicates();
+    const QStringList watched = m_watcher->files() + m_watcher->directories();
+    QStringList gone, added;
+    for (const QString &path : watched) {
+        if (!wanted.contains(path))
+            gone << path;
+    }
+    for (const QString &path : std::as_const(wanted)) {
+        if (!watched.contains(path))
+            added << path;
+    }
+    if (!gone.isEmpty())
+        m_watcher->removePaths(gone);
+    if (!added.isEmpty())
+        m_watcher->addPaths(added);
+}
+
+void LessonSettingsWatcher::reread()
+{
+    watch();
+    const LessonSettings settings = readLessonSettings(m_files);
+    if (settings == m_settings)
+        return;
+    m_settings = settings;
+    Q_EMIT changed(m_settings);
+}
+
+} // namespace KeyMedia
