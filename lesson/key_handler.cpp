@@ -21,6 +21,22 @@ QString keyString(char32_t keyCode)
 
 void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations &sound)
 {
+    LessonChoices none;
+    Text1_KeyPress(keyCode, window, sound, none);
+}
+
+void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations &sound, LessonChoices &choices)
+{
+    if (choices.childLock) {
+        // A toddler's Escape changes nothing at all; the grown-up's word ends
+        // the lesson as Escape would.
+        if (keyCode == Lesson::EscapeCode)
+            return;
+        choices.lastKeys = (choices.lastKeys + keyString(keyCode).toLower()).right(Lesson::ExitWord.size());
+        if (choices.lastKeys == Lesson::ExitWord)
+            keyCode = Lesson::EscapeCode;
+    }
+
     window.setLabelFontSize(Lesson::KeyFontSize);
     window.focusKeyBox();
 
@@ -31,10 +47,13 @@ void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations 
     }
 
     window.setPictureVisible(false);
-    const QString key = keyString(keyCode);
-    window.setLabelCaption(key);
+    QString key = keyString(keyCode);
+    if (choices.capitals && keyCode >= U'A' && keyCode <= U'Z')
+        key = key.toLower();
+    const bool recognized = KeyMedia::isRecognizedKey(key);
+    window.setLabelCaption(choices.capitals && recognized ? key.toUpper() : key);
 
-    if (!KeyMedia::isRecognizedKey(key)) {
+    if (!recognized) {
         window.showMessage(OtherKeyText, OtherKeyTitle, MessageIcon::Question);
         return;
     }

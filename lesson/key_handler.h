@@ -49,7 +49,29 @@ inline constexpr float KeyFontSize = 216.0f;
 
 } // namespace Lesson
 
+// The grown-ups' choices the key lesson follows, and what it keeps for them
+// from one key to the next. With none made, the lesson is the one below.
+struct LessonChoices {
+    // A letter is shown as its capital, and a capital typed with Shift or
+    // Caps Lock is the same key as its small letter.
+    bool capitals = false;
+    // Escape does nothing; typing the word "esci" ends the lesson.
+    bool childLock = false;
+    // The last keys typed, in small letters, to find the word.
+    QString lastKeys;
+};
+
+namespace Lesson {
+
+// What a grown-up types to end a lesson under the child lock, in any case.
+inline constexpr QStringView ExitWord = u"esci";
+
+} // namespace Lesson
+
 // Everything one character key does: Escape ends the lesson, a digit or a
 // lower-case letter is shown with its picture and recording, any other key is
 // shown and answered with a message box.
 void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations &sound);
+
+// The same, as the grown-ups' choices have it.
+void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations &sound, LessonChoices &choices);

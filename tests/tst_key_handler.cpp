@@ -39,6 +39,8 @@ class TestKeyHandler : public QObject
 private slots:
     void callSequence_data();
     void callSequence();
+    void choices_data();
+    void choices();
 };
 
 void TestKeyHandler::callSequence_data()
@@ -92,6 +94,66 @@ void TestKeyHandler::callSequence()
     window.pictureLoads = pictureLoads;
     Text1_KeyPress(code, window, window);
     QCOMPARE(window.calls, expected);
+}
+
+// The grown-ups' choices, key after key: what is shown, heard and boxed.
+void TestKeyHandler::choices_data()
+{
+    QTest::addColumn<QString>("choices"); // M capitals, B child lock
+    QTest::addColumn<QString>("keys");    // \x1b is Escape
+    QTest::addColumn<QStringList>("expected");
+
+    const QString farewell = u"box Ciao alla prossima | A presto da Ferlandi | 0"_s;
+    const QString question = u"box Premi un altro tasto | Fai attenzione, non hai premuto un tasto alfanumerico | 1"_s;
+    const auto shown = [](const char *caption, const char *key) {
+        return QStringList{u"caption "_s + QString::fromUtf8(caption), u"suona /opt/quilloro/IMG/"_s + QLatin1String(key) + u".wav"_s};
+    };
+    // clang-format off
+    QTest::newRow("capitals: small and capital letters are the same key")
+        << u"M"_s << u"aAzZ"_s << shown("A", "a") + shown("A", "a") + shown("Z", "z") + shown("Z", "z");
+    QTest::newRow("capitals: digits as they are")
+        << u"M"_s << u"7"_s << shown("7", "7");
+    QTest::newRow("capitals: an accented capital is another key")
+        << u"M"_s << u"È"_s << QStringList{u"caption È"_s, question};
+    QTest::newRow("capitals: Escape still ends")
+        << u"M"_s << u"\x1b"_s << QStringList{farewell, u"end"_s};
+    QTest::newRow("no choice: a capital is another key")
+        << QString() << u"A"_s << QStringList{u"caption A"_s, question};
+    QTest::newRow("lock: Escape does nothing at all")
+        << u"B"_s << u"\x1b\x1b"_s << QStringList{};
+    QTest::newRow("lock: the word ends the lesson")
+        << u"B"_s << u"esci"_s << shown("e", "e") + shown("s", "s") + shown("c", "c") + QStringList{farewell, u"end"_s};
+    QTest::newRow("lock: in any case, after other keys")
+        << u"B"_s << u"xEsCi"_s << shown("x", "x") + QStringList{u"caption E"_s, question, u"caption s"_s, u"suona /opt/quilloro/IMG/s.wav"_s, u"caption C"_s, question, farewell, u"end"_s};
+    QTest::newRow("lock: Escape inside the word changes nothing either")
+        << u"B"_s << u"esc\x1bi"_s << shown("e", "e") + shown("s", "s") + shown("c", "c") + QStringList{farewell, u"end"_s};
+    QTest::newRow("lock: a broken word is letters")
+        << u"B"_s << u"es ci"_s << shown("e", "e") + shown("s", "s") + QStringList{u"caption  "_s, question} + shown("c", "c") + shown("i", "i");
+    QTest::newRow("lock and capitals: capitals shown, word ends")
+        << u"MB"_s << u"ESCI"_s << shown("E", "e") + shown("S", "s") + shown("C", "c") + QStringList{farewell, u"end"_s};
+    QTest::newRow("no lock: the word is letters")
+        << QString() << u"esci"_s << shown("e", "e") + shown("s", "s") + shown("c", "c") + shown("i", "i");
+    // clang-format on
+}
+
+void TestKeyHandler::choices()
+{
+    QFETCH(QString, choices);
+    QFETCH(QString, keys);
+    QFETCH(QStringList, expected);
+
+    FakeWindow window;
+    LessonChoices lesson;
+    lesson.capitals = choices.contains(u'M');
+    lesson.childLock = choices.contains(u'B');
+    for (const char32_t code : keys.toUcs4())
+        Text1_KeyPress(code, window, window, lesson);
+    QStringList seen;
+    for (const QString &call : std::as_const(window.calls)) {
+        if (call.startsWith(u"caption") || call.startsWith(u"suona") || call.startsWith(u"box") || call == u"end")
+            seen << call;
+    }
+    QCOMPARE(seen, expected);
 }
 
 QTEST_APPLESS_MAIN(TestKeyHandler)
