@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "lesson_settings.h"
 #include "main_window.h"
 #include "qt_translations.h"
 #include "single_instance.h"
@@ -28,6 +29,10 @@ int main(int argc, char *argv[])
     Form1 window;
     if (instance.handedOver())
         return 0;
+    // The grown-ups' choices, then every change they make while the lesson runs.
+    KeyMedia::LessonSettingsWatcher settings;
+    window.applyChoices(settings.settings());
+    QObject::connect(&settings, &KeyMedia::LessonSettingsWatcher::changed, &window, &Form1::applyChoices);
     instance.setWindow(&window);
     window.show();
     return QApplication::exec();

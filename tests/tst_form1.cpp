@@ -70,6 +70,10 @@ private slots:
     void damagedMedia();
     void focusOnPicture();
     void escapeEndsTheProgram();
+    void capitals();
+    void wholeScreen_data();
+    void wholeScreen();
+    void childLock();
 
 private:
     UnansweredBoxGuard m_unanswered;
@@ -321,6 +325,126 @@ void TestForm1::escapeEndsTheProgram()
     QCOMPARE(answerer.boxes, (QList<Box>{{u"Ciao alla prossima"_s, u"A presto da Ferlandi"_s, QMessageBox::Warning}}));
     QCOMPARE(m_form->label1()->font().pointSize(), 216);
     QCOMPARE(m_form->label1()->text(), u"Premi un tasto  numerico o alfabetico"_s);
+}
+
+// The lesson's ground around the text: a line of the label with no letter on it.
+bool edgeIsBlack(const QImage &image, int x)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        if (image.pixelColor(x, y).green() != 0)
+            return false;
+    }
+    return true;
+}
+
+void TestForm1::capitals()
+{
+    m_form->applyChoices({.capitals = true});
+    QCOMPARE(m_form->label1()->text(), u"PREMI UN TASTO NUMERICO O ALFABETICO"_s);
+    // Capitals are wider than small letters: every word whole within the label.
+    const QImage invitation = m_form->label1()->grab().toImage();
+    QVERIFY(edgeIsBlack(invitation, 0));
+    QVERIFY(edgeIsBlack(invitation, invitation.width() - 1));
+
+    // Shift+a is the key a, shown as its capital with a's picture.
+    BoxAnswerer answerer;
+    QTest::sendKeyEvent(QTest::Click, m_form->text1(), Qt::Key_A, u"A"_s, Qt::ShiftModifier);
+    QCOMPARE(m_form->label1()->text(), u"A"_s);
+    QCOMPARE(m_form->picture1()->size(), QSize(122, 92));
+    typeText(m_form->text1(), u"b"_s);
+    QCOMPARE(m_form->label1()->text(), u"B"_s);
+    QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
+    QVERIFY(answerer.boxes.isEmpty());
+
+    // Turned off while running: small letters again, and a capital is another key.
+    m_form->applyChoices({});
+    QTest::sendKeyEvent(QTest::Click, m_form->text1(), Qt::Key_A, u"A"_s, Qt::ShiftModifier);
+    QCOMPARE(m_form->label1()->text(), u"A"_s);
+    QCOMPARE(answerer.boxes.size(), 1);
+}
+
+// On the whole screen the design's area grows evenly to the screen and
+// stands in its middle; back in a window, everything is as designed.
+void TestForm1::wholeScreen_data()
+{
+    QTest::addColumn<bool>("pictureFirst");
+    QTest::newRow("key pressed on the whole screen") << false;
+    QTest::newRow("picture up when the screen is taken") << true;
+}
+
+void TestForm1::wholeScreen()
+{
+    QFETCH(bool, pictureFirst);
+    BoxAnswerer answerer;
+    if (pictureFirst)
+        typeText(m_form->text1(), u"b"_s);
+    m_form->applyChoices({.fullScreen = true});
+    QTRY_COMPARE(m_form->geometry(), m_form->screen()->geometry());
+    typeText(m_form->text1(), u"b"_s);
+
+    const QSize area = m_form->centralWidget()->size();
+    const qreal scale = std::min(area.width() / 517.0, area.height() / 554.0);
+    QCOMPARE(m_form->scale(), scale);
+    QVERIFY(scale > 1.05);
+    const QRect label = m_form->label1()->geometry();
+    QCOMPARE(label.size(), QSize(qRound(475 * scale), qRound(551 * scale)));
+    // In the middle: as much ground left and right of the design's area,
+    // and above and below it.
+    const int left = label.x() - qRound(8 * scale);
+    QVERIFY2(std::abs(area.width() - qRound(517 * scale) - 2 * left) <= 2, qPrintable(QString::number(left)));
+    const int top = label.y() + qRound(24 * scale);
+    QVERIFY2(std::abs(area.height() - qRound(554 * scale) - 2 * top) <= 2, qPrintable(QString::number(top)));
+    QCOMPARE(m_form->label1()->font().pointSizeF(), 216 * scale);
+    // The picture grows with the rest, drawn at the screen's pixels.
+    const QPixmap picture = m_form->picture1()->pixmap();
+    QCOMPARE(picture.size(), (QSizeF(200, 150) * scale * m_form->devicePixelRatioF()).toSize());
+    // Below the character as in the window, 320 design pixels under the label's top.
+    QVERIFY2((m_form->picture1()->pos() - label.topLeft() - QPoint(0, qRound(320 * scale))).manhattanLength() <= 1,
+             qPrintable(u"picture at %1,%2"_s.arg(m_form->picture1()->x()).arg(m_form->picture1()->y())));
+
+    m_form->applyChoices({});
+    QTRY_COMPARE(m_form->centralWidget()->size(), QSize(517, 554));
+    QCOMPARE(m_form->scale(), 1.0);
+    QCOMPARE(m_form->label1()->geometry(), QRect(8, -24, 475, 551));
+    QCOMPARE(m_form->label1()->font().pointSize(), 216);
+    QCOMPARE(m_form->picture1()->geometry(), QRect(8, 296, 202, 152));
+    QVERIFY(answerer.boxes.isEmpty());
+}
+
+void TestForm1::childLock()
+{
+    BoxAnswerer answerer;
+    m_form->applyChoices({.childLock = true});
+    const auto hint = std::find_if(m_form->menuBar()->actions().cbegin(), m_form->menuBar()->actions().cend(),
+                                   [](const QAction *action) { return action->objectName() == u"Esc"; });
+    QCOMPARE((*hint)->text(), u"Per uscire dal programma scrivi esci"_s);
+
+    // Neither the close button, nor Escape, nor Tab takes the lesson away.
+    QVERIFY(!m_form->close());
+    QVERIFY(m_form->isVisible());
+    typeText(m_form->text1(), u"a"_s);
+    QTest::keyClick(m_form->text1(), Qt::Key_Escape);
+    QTest::keyClick(m_form->text1(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), m_form->text1());
+    QTest::mouseClick(m_form->picture1(), Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), m_form->text1());
+    QVERIFY(answerer.boxes.isEmpty());
+
+    // The grown-up's word, in any case, ends it with the farewell.
+    QTimer::singleShot(0, this, [this] { typeText(m_form->text1(), u"EsCi"_s); });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, this, [] { QApplication::exit(1); });
+    watchdog.start(10000);
+    QCOMPARE(QApplication::exec(), 0);
+    // (E and C are other keys without capitals, and the test's media has no s.)
+    QCOMPARE(answerer.boxes.size(), 4);
+    QCOMPARE(answerer.boxes.last(), (Box{u"Ciao alla prossima"_s, u"A presto da Ferlandi"_s, QMessageBox::Warning}));
+
+    // Without the lock the close button closes, as designed.
+    m_form = std::make_unique<Form1>();
+    m_form->show();
+    QVERIFY(m_form->close());
 }
 
 QTEST_MAIN(TestForm1)

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main_window.h"
+#include "keyboard_hold.h"
 #include "picture_reader.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -17,6 +20,7 @@
 #include <QScreen>
 #include <QStyleHints>
 
+#include <algorithm>
 #include <future>
 #include <system_error>
 #include <utility>
@@ -28,6 +32,12 @@ constexpr QSize ClientSize(517, 554);
 constexpr QRect Label1Geometry(8, -24, 475, 551);
 constexpr QRect Text1Geometry(312, 487, 4, 10);
 constexpr QRect Picture1Geometry(8, 296, 65, 73);
+
+const QString Invitation = QStringLiteral("Premi un tasto  numerico o alfabetico");
+constexpr float InvitationPoints = 72;
+const QString InvitationInCapitals = QStringLiteral("PREMI UN TASTO NUMERICO O ALFABETICO");
+const QString EscapeHint = QStringLiteral("Per uscire dal programma premi il tasto esc");
+const QString ExitWordHint = QStringLiteral("Per uscire dal programma scrivi esci");
 
 const QString Title = QStringLiteral("Quilloro");
 const QString Credit = QStringLiteral("numeri e lettere per i più piccoli, un progetto libero");
@@ -79,6 +89,18 @@ void provideArial()
         QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
 }
 
+// The picture as the window shows it: at its logical size times the
+// window's scale, in the screen's own pixels, so that a picture with more
+// pixels than its logical size is drawn sharp, on the whole screen too.
+QImage shownAt(QImage image, qreal scale, qreal screenRatio)
+{
+    const QSize pixels = (QSizeF(image.size()) / image.devicePixelRatio() * scale * screenRatio).toSize();
+    if (!pixels.isEmpty() && pixels != image.size())
+        image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image.setDevicePixelRatio(screenRatio);
+    return image;
+}
+
 } // namespace
 
 Form1::Form1(QWidget *parent)
@@ -101,6 +123,7 @@ Form1::Form1(QWidget *parent)
     setWindowTitle(Title + QLatin1String(" - ") + Credit);
     createControls();
     createMenus();
+    m_keyboardHold = new KeyboardHold(this);
 
     // Not adjustSize(): it would cap the window at two thirds of a small screen.
     resize(sizeHint());
@@ -119,14 +142,16 @@ void Form1::createControls()
     surface->setPalette(surfacePalette);
     surface->setAutoFillBackground(true);
     setCentralWidget(surface);
+    // On the whole screen the controls are laid out again at every size.
+    surface->installEventFilter(this);
 
-    m_label1 = new QLabel(QStringLiteral("Premi un tasto  numerico o alfabetico"), surface);
+    m_label1 = new QLabel(Invitation, surface);
     m_label1->setObjectName(QStringLiteral("Label1"));
     m_label1->setGeometry(Label1Geometry);
     m_label1->setTextFormat(Qt::PlainText);
     m_label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_label1->setWordWrap(true);
-    QFont labelFont(QStringLiteral("Arial"), 72, QFont::Bold);
+    QFont labelFont(QStringLiteral("Arial"), InvitationPoints, QFont::Bold);
     m_label1->setFont(labelFont);
     QPalette labelPalette = m_label1->palette();
     labelPalette.setColor(QPalette::WindowText, QColor(0, 255, 255));
@@ -176,9 +201,8 @@ void Form1::createMenus()
     ist->addAction(QStringLiteral("© 2026 gli autori di Quilloro, licenza GPL 3 o successiva"))
         ->setObjectName(QStringLiteral("copy"));
     ist->addAction(QStringLiteral("Scritto dalla squadra di Quilloro"))->setObjectName(QStringLiteral("by"));
-    menuBar()
-        ->addAction(QStringLiteral("Per uscire dal programma premi il tasto esc"))
-        ->setObjectName(QStringLiteral("Esc"));
+    m_escapeHint = menuBar()->addAction(EscapeHint);
+    m_escapeHint->setObjectName(QStringLiteral("Esc"));
 }
 
 bool Form1::event(QEvent *event)
@@ -206,6 +230,8 @@ bool Form1::event(QEvent *event)
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == centralWidget() && event->type() == QEvent::Resize && m_fullScreen)
+        layOut();
     if (watched != m_text1)
         return QMainWindow::eventFilter(watched, event);
     if (m_ending)
@@ -214,8 +240,11 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         // Tab moves the focus, and Delete is an editing key, not a character.
-        const bool navigation =
-            key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Delete;
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        // Under the child lock the keys stay with the lesson.
+        if (tab && m_choices.childLock)
+            return true;
+        const bool navigation = tab || key->key() == Qt::Key_Delete;
         if (!navigation && !key->text().isEmpty()) {
             keyPress(key->text());
             // The key then goes on to the key box as ordinary input, unless
@@ -238,14 +267,102 @@ void Form1::keyPress(const QString &text)
     for (const char32_t code : text.toUcs4()) {
         if (m_ending)
             return;
-        Text1_KeyPress(code, *this, *this);
+        Text1_KeyPress(code, *this, *this, m_choices);
     }
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // Under the child lock the window's close button does nothing: only the
+    // grown-up's word ends the lesson.
+    if (m_choices.childLock && !m_ending)
+        event->ignore();
+    else
+        QMainWindow::closeEvent(event);
+}
+
+void Form1::applyChoices(const KeyMedia::LessonSettings &settings)
+{
+    m_choices.capitals = settings.capitals;
+    m_choices.childLock = settings.childLock;
+    m_choices.lastKeys.clear();
+    if (m_label1->text() == Invitation || m_label1->text() == InvitationInCapitals) {
+        m_label1->setText(settings.capitals ? InvitationInCapitals : Invitation);
+        setLabelFontSize(invitationPoints());
+    }
+    m_escapeHint->setText(settings.childLock ? ExitWordHint : EscapeHint);
+    // A toddler's click on the picture must not take the keys from the lesson.
+    m_picture1->setFocusPolicy(settings.childLock ? Qt::NoFocus : Qt::StrongFocus);
+    if (m_picture1->hasFocus())
+        m_text1->setFocus(Qt::OtherFocusReason);
+    m_keyboardHold->setEnabled(settings.childLock);
+
+    if (settings.fullScreen == m_fullScreen)
+        return;
+    m_fullScreen = settings.fullScreen;
+    if (m_fullScreen) {
+        setWindowState(windowState() | Qt::WindowFullScreen);
+        // Where no window manager answers the request (a bare X server),
+        // the window takes the screen itself.
+        if (const QScreen *screen = this->screen())
+            setGeometry(screen->geometry());
+    } else {
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
+        resize(sizeHint());
+        if (const QScreen *screen = this->screen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    layOut();
+}
+
+float Form1::invitationPoints() const
+{
+    // Capitals are wider: the invitation's longest word would not fit the
+    // label at the design's size, so the capitals are as large as fits.
+    float points = InvitationPoints;
+    if (m_label1->text() != InvitationInCapitals)
+        return points;
+    QFont font = m_label1->font();
+    const QStringList words = InvitationInCapitals.split(u' ', Qt::SkipEmptyParts);
+    for (; points > 8; points -= 2) {
+        font.setPointSizeF(points);
+        const QFontMetrics metrics(font);
+        if (std::all_of(words.begin(), words.end(),
+                        [&](const QString &word) { return metrics.horizontalAdvance(word) <= Label1Geometry.width(); }))
+            break;
+    }
+    return points;
+}
+
+void Form1::layOut()
+{
+    // On the whole screen, the design's client area grows evenly until it
+    // meets the screen's edges, and stands in the middle of it.
+    const QSize area = centralWidget()->size();
+    m_scale = 1;
+    m_origin = {};
+    if (m_fullScreen && !area.isEmpty()) {
+        m_scale = std::min(qreal(area.width()) / ClientSize.width(), qreal(area.height()) / ClientSize.height());
+        m_origin = QPoint(qRound((area.width() - ClientSize.width() * m_scale) / 2),
+                          qRound((area.height() - ClientSize.height() * m_scale) / 2));
+    }
+    const auto place = [this](QRect design) {
+        const QPoint topLeft = m_origin + QPoint(qRound(design.x() * m_scale), qRound(design.y() * m_scale));
+        return QRect(topLeft, QSize(qRound(design.width() * m_scale), qRound(design.height() * m_scale)));
+    };
+    m_label1->setGeometry(place(Label1Geometry));
+    m_text1->setGeometry(place(Text1Geometry));
+    m_picture1->move(place(Picture1Geometry).topLeft());
+    setLabelFontSize(m_labelPoints);
+    if (!m_picture.isNull())
+        showPicture();
 }
 
 void Form1::setLabelFontSize(float points)
 {
+    m_labelPoints = points;
     QFont font = m_label1->font();
-    font.setPointSizeF(points);
+    font.setPointSizeF(points * m_scale);
     m_label1->setFont(font);
 }
 
@@ -272,29 +389,44 @@ bool Form1::loadPicture(const QString &path, QString &reason)
     // the new character never stands beside the previous key's picture.
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
     const auto read = [&path, &error] { return KeyMedia::readPicture(path, &error); };
-    std::future<QImage> reading;
+    const auto readAndScale = [&read, scale = m_scale, screenRatio = devicePixelRatioF()] {
+        QImage image = read();
+        return std::pair(image, image.isNull() ? QImage() : shownAt(image, scale, screenRatio));
+    };
+    std::future<std::pair<QImage, QImage>> reading;
     try {
-        reading = std::async(std::launch::async, read);
+        reading = std::async(std::launch::async, readAndScale);
     } catch (const std::system_error &) {
         // No thread to be had: the picture is read here, after the frame.
-        reading = std::async(std::launch::deferred, read);
+        reading = std::async(std::launch::deferred, readAndScale);
     }
     const bool visible = m_picture1->isVisible();
     m_picture1->hide();
     m_label1->repaint();
     m_picture1->setVisible(visible);
 
-    const QImage image = reading.get();
+    const auto [image, shown] = reading.get();
     if (image.isNull()) {
         reason = KeyMedia::pictureProblem(path, error);
         return false;
     }
-    // The box takes the size of each picture, so the whole picture is seen.
-    const int frame = 2 * m_picture1->frameWidth();
-    m_picture1->setPixmap(QPixmap::fromImage(image));
-    m_picture1->resize(image.size() / image.devicePixelRatio() + QSize(frame, frame));
+    m_picture = image;
+    setShownPicture(shown);
     widenPictureFrame();
     return true;
+}
+
+void Form1::showPicture()
+{
+    setShownPicture(shownAt(m_picture, m_scale, devicePixelRatioF()));
+}
+
+void Form1::setShownPicture(const QImage &shown)
+{
+    // The box takes the size of each picture, so the whole picture is seen.
+    const int frame = 2 * m_picture1->frameWidth();
+    m_picture1->setPixmap(QPixmap::fromImage(shown));
+    m_picture1->resize(shown.size() / shown.devicePixelRatio() + QSize(frame, frame));
 }
 
 void Form1::widenPictureFrame()

@@ -2,12 +2,15 @@
 #pragma once
 
 #include "key_handler.h"
+#include "lesson_settings.h"
 #include "sound_player.h"
 
 #include <QMainWindow>
 
 #include <memory>
 
+class KeyboardHold;
+class QAction;
 class QLabel;
 class QLineEdit;
 
@@ -26,9 +29,17 @@ public:
     QLineEdit *text1() const { return m_text1; }
     QLabel *picture1() const { return m_picture1; }
 
+    // Follows the grown-ups' choices, at start and whenever they change: the
+    // lesson open on the screen changes at once, without a restart.
+    void applyChoices(const KeyMedia::LessonSettings &settings);
+    // How many times the design's client area is drawn larger: 1 in a
+    // window, more on the whole screen.
+    qreal scale() const { return m_scale; }
+
 protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createControls();
@@ -36,6 +47,10 @@ private:
     void keyPress(const QString &text);
     void startSound();
     void widenPictureFrame();
+    void layOut();
+    float invitationPoints() const;
+    void showPicture();
+    void setShownPicture(const QImage &shown);
 
     // WindowOperations
     void setLabelFontSize(float points) override;
@@ -53,6 +68,14 @@ private:
     QLabel *m_label1 = nullptr;
     QLineEdit *m_text1 = nullptr;
     QLabel *m_picture1 = nullptr;
+    QAction *m_escapeHint = nullptr;
+    KeyboardHold *m_keyboardHold = nullptr;
+    LessonChoices m_choices;
+    bool m_fullScreen = false;
+    qreal m_scale = 1;
+    QPoint m_origin;
+    float m_labelPoints = 72; // the label's size in the design's points
+    QImage m_picture;         // the picture shown, as read
     // Made once the first frame is on the screen, or by the first key if that comes sooner.
     std::unique_ptr<SoundPlayer> m_sound;
     bool m_ending = false;
