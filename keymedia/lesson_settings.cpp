@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lesson_settings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -43,6 +44,11 @@ std::optional<bool> yesOrNo(const QVariant &value)
     return std::nullopt;
 }
 
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("KeyMedia", text);
+}
+
 bool readable(const QString &file)
 {
     const QFileInfo info(file);
@@ -82,11 +88,11 @@ LessonSettings readLessonSettings(const QStringList &files)
 bool saveLessonSettings(const LessonSettings &settings, QString &reason, const QString &file)
 {
     if (file.isEmpty()) {
-        reason = QStringLiteral("non c'è una cartella per le impostazioni");
+        reason = tr("non c'è una cartella per le impostazioni");
         return false;
     }
     if (!QDir().mkpath(QFileInfo(file).absolutePath())) {
-        reason = QStringLiteral("non riesco a creare la cartella %1").arg(QFileInfo(file).absolutePath());
+        reason = tr("non riesco a creare la cartella %1").arg(QFileInfo(file).absolutePath());
         return false;
     }
     // QSettings writes through a temporary file renamed over the old one,
@@ -101,10 +107,10 @@ bool saveLessonSettings(const LessonSettings &settings, QString &reason, const Q
     case QSettings::NoError:
         return true;
     case QSettings::AccessError:
-        reason = QStringLiteral("non posso scrivere il file %1").arg(file);
+        reason = tr("non posso scrivere il file %1").arg(file);
         return false;
     case QSettings::FormatError:
-        reason = QStringLiteral("il file %1 è danneggiato").arg(file);
+        reason = tr("il file %1 è danneggiato").arg(file);
         return false;
     }
     return false;

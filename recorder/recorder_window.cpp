@@ -2,10 +2,12 @@
 #include "recorder_window.h"
 #include "key_grid.h"
 #include "keys.h"
+#include "lesson_settings.h"
 #include "messages.h"
 #include "picture_reader.h"
 #include "take_processing.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
@@ -20,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
@@ -132,7 +135,64 @@ void RecorderWindow::createControls(const QString &programFolder)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_grid);
     layout->addLayout(selected);
+    layout->addWidget(createLessonChoices());
     layout->addWidget(m_status);
+}
+
+QWidget *RecorderWindow::createLessonChoices()
+{
+    // The section's name beside its three choices, each with its line
+    // under it: two rows, so that the window still fits a 1024 × 768 screen.
+    auto *section = new QWidget;
+    auto *layout = new QGridLayout(section);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setVerticalSpacing(0);
+    auto *title = new QLabel(tr("Per la lezione"));
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    layout->addWidget(title, 0, 0);
+    const auto choice = [this, layout](int column, const QString &text, const QString &explanation) {
+        auto *check = new QCheckBox(text);
+        auto *line = new QLabel(explanation);
+        line->setWordWrap(true);
+        line->setBuddy(check);
+        layout->addWidget(check, 0, column);
+        layout->addWidget(line, 1, column);
+        layout->setColumnStretch(column, 1);
+        connect(check, &QCheckBox::toggled, this, &RecorderWindow::saveLessonChoices);
+        return check;
+    };
+    m_capitals = choice(1, tr("Lettere maiuscole"), tr("Le lettere si vedono maiuscole, come a scuola."));
+    m_fullScreen = choice(2, tr("Schermo intero"), tr("La lezione occupa tutto lo schermo."));
+    m_childLock = choice(3, tr("Blocco bambino"), tr("Esc non chiude: per uscire si scrive esci."));
+    showLessonChoices();
+    return section;
+}
+
+void RecorderWindow::showLessonChoices()
+{
+    // What the lesson will do: the family's choices, or the school's where
+    // the family made none.
+    const KeyMedia::LessonSettings settings = KeyMedia::readLessonSettings();
+    for (const auto &[check, on] : {std::pair(m_capitals, settings.capitals), std::pair(m_fullScreen, settings.fullScreen),
+                                    std::pair(m_childLock, settings.childLock)}) {
+        const QSignalBlocker quiet(check);
+        check->setChecked(on);
+    }
+}
+
+void RecorderWindow::saveLessonChoices()
+{
+    const KeyMedia::LessonSettings chosen{m_capitals->isChecked(), m_fullScreen->isChecked(),
+                                          m_childLock->isChecked()};
+    QString reason;
+    if (KeyMedia::saveLessonSettings(chosen, reason)) {
+        setStatusText(tr("Scelta salvata: la lezione aperta la segue subito."), false);
+        return;
+    }
+    setStatusText(tr("Non riesco a salvare la scelta: %1.").arg(reason), true);
+    showLessonChoices();
 }
 
 void RecorderWindow::createShortcuts()
@@ -220,9 +280,13 @@ void RecorderWindow::showLevel(double peakDb, qint64 frames)
 
 void RecorderWindow::setStatus(const SessionMessage &message)
 {
-    const QString text = RecorderTexts::sentence(message);
+    setStatusText(RecorderTexts::sentence(message), message.isError());
+}
+
+void RecorderWindow::setStatusText(const QString &text, bool error)
+{
     m_status->setText(text);
-    m_status->setStyleSheet(message.isError() ? QStringLiteral("color: #b00020; font-weight: bold;") : QString());
+    m_status->setStyleSheet(error ? QStringLiteral("color: #b00020; font-weight: bold;") : QString());
     // Also on standard error, where a helper (or a test) looking on can read it.
     std::fprintf(stderr, "quilloro-registra: %s\n", qPrintable(text));
     std::fflush(stderr);

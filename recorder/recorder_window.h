@@ -6,13 +6,14 @@
 #include <QWidget>
 
 class KeyGrid;
+class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 
 // The grown-ups' window: the 36 keys at a glance, the selected one large
-// with its word, and the controls that record a voice, choose a picture or
-// go back to the pack's. What they do is the session's; the window shows its
+// with its word, the controls that record a voice, choose a picture or go
+// back to the pack's, and the grown-ups' choices for the child's lesson. What they do is the session's; the window shows its
 // state and its sentences, and asks before a family's file is removed or a
 // take or picture not yet kept is lost.
 class RecorderWindow : public QWidget
@@ -42,6 +43,10 @@ private:
     void updateControls();
     void showLevel(double peakDb, qint64 frames);
     void setStatus(const SessionMessage &message);
+    void setStatusText(const QString &text, bool error);
+    QWidget *createLessonChoices();
+    void saveLessonChoices();
+    void showLessonChoices();
 
     RecordingSession m_session;
     KeyGrid *m_grid = nullptr;
@@ -60,4 +65,7 @@ private:
     QProgressBar *m_meter = nullptr;
     QLabel *m_seconds = nullptr;
     QLabel *m_status = nullptr;
+    QCheckBox *m_capitals = nullptr;
+    QCheckBox *m_fullScreen = nullptr;
+    QCheckBox *m_childLock = nullptr;
 };

@@ -1,17 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "key_grid.h"
+#include "lesson_settings.h"
 #include "qt_translations.h"
 #include "recorder_fakes.h"
 #include "recorder_window.h"
 #include "test_support.h"
 
+#include <QCheckBox>
 #include <QLibraryInfo>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
 using namespace RecorderFakes;
 using namespace TestSupport;
 using State = RecordingSession::State;
@@ -70,6 +74,7 @@ private slots:
     void questions();
     void tabReachesEveryControl();
     void hostilePicturesMarkTheirTiles();
+    void lessonChoices();
 
 private:
     QString own(const QString &name) const { return m_folders.own(name); }
@@ -185,10 +190,11 @@ void TestRecorderWindow::tabReachesEveryControl()
         reached << QApplication::focusWidget();
     }
     const auto controls = m_shown->window.findChildren<QAbstractButton *>();
-    QCOMPARE(controls.size(), 36 + 8);
-    // Every control is there to be reached on a screen 1024 pixels wide.
-    QVERIFY2(m_shown->window.minimumSizeHint().width() <= 1024,
-             qPrintable(QString::number(m_shown->window.minimumSizeHint().width())));
+    QCOMPARE(controls.size(), 36 + 8 + 3);
+    // Every control is there to be reached on a 1024 × 768 screen.
+    const QSize size(m_shown->window.minimumSizeHint().width(), m_shown->window.sizeHint().height());
+    QVERIFY2(size.width() <= 1024 && size.height() <= 768,
+             qPrintable(QStringLiteral("%1 × %2").arg(size.width()).arg(size.height())));
     for (QAbstractButton *control : controls) {
         if (control->isEnabled())
             QVERIFY2(reached.contains(control), qPrintable(control->text()));
@@ -222,6 +228,56 @@ void TestRecorderWindow::hostilePicturesMarkTheirTiles()
         return seen.green() - seen.red() > 8;
     };
     QVERIFY(green("b") && !green("d") && !green("e"));
+}
+
+// The grown-ups' choices for the lesson: what the lesson will do is what
+// the boxes show, a school's default included, and a click saves it in the
+// family's file at once, or says why it could not.
+void TestRecorderWindow::lessonChoices()
+{
+    const QByteArray callersHome = qgetenv("XDG_CONFIG_HOME"), callersDirs = qgetenv("XDG_CONFIG_DIRS");
+    const auto restore = qScopeGuard([&] {
+        qputenv("XDG_CONFIG_HOME", callersHome);
+        qputenv("XDG_CONFIG_DIRS", callersDirs);
+    });
+    const QString school = m_folders.root.filePath(QStringLiteral("school-config"));
+    QVERIFY(writeFile(school + QStringLiteral("/quilloro/quilloro.conf"), "[lezione]\nblocco_bambino=true\n"));
+    const QString family = m_folders.root.filePath(QStringLiteral("family-config"));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(school));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(family));
+    m_shown = std::make_unique<Shown>(m_folders.program);
+
+    QMap<QString, QCheckBox *> boxes;
+    for (QCheckBox *box : m_shown->window.findChildren<QCheckBox *>())
+        boxes[box->text()] = box;
+    QCOMPARE(boxes.keys(), QStringList({u"Blocco bambino"_s, u"Lettere maiuscole"_s, u"Schermo intero"_s}));
+    QCOMPARE(boxes[u"Blocco bambino"_s]->isChecked(), true);
+    QCOMPARE(boxes[u"Lettere maiuscole"_s]->isChecked(), false);
+
+    // On the box itself, where a person clicks, not on the empty space beside it.
+    const auto click = [&boxes](const QString &text) {
+        QTest::mouseClick(boxes[text], Qt::LeftButton, {}, QPoint(8, boxes[text]->height() / 2));
+    };
+    const auto settings = [] {
+        const KeyMedia::LessonSettings s = KeyMedia::readLessonSettings();
+        return QList<bool>{s.capitals, s.fullScreen, s.childLock};
+    };
+    click(u"Lettere maiuscole"_s);
+    QCOMPARE(settings(), (QList<bool>{true, false, true}));
+    click(u"Blocco bambino"_s);
+    click(u"Schermo intero"_s);
+    // The family's file says no to the school's lock.
+    QCOMPARE(settings(), (QList<bool>{true, true, false}));
+    QVERIFY(QFile::exists(family + QStringLiteral("/quilloro/quilloro.conf")));
+    QCOMPARE(m_shown->window.statusText(), u"Scelta salvata: la lezione aperta la segue subito."_s);
+
+    // Nowhere to write: the grown-up is told, and the box shows what stays.
+    QVERIFY(writeFile(m_folders.root.filePath(QStringLiteral("blocked")), "a file"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_folders.root.filePath(QStringLiteral("blocked/config"))));
+    click(u"Lettere maiuscole"_s);
+    QVERIFY2(m_shown->window.statusText().startsWith(u"Non riesco a salvare la scelta"_s),
+             qPrintable(m_shown->window.statusText()));
+    QCOMPARE(boxes[u"Lettere maiuscole"_s]->isChecked(), false);
 }
 
 QTEST_MAIN(TestRecorderWindow)

@@ -27,6 +27,22 @@
         <source>non si può creare</source>
         <translation>it cannot be created</translation>
     </message>
+    <message>
+        <source>non c&apos;è una cartella per le impostazioni</source>
+        <translation>there is no folder for the settings</translation>
+    </message>
+    <message>
+        <source>non riesco a creare la cartella %1</source>
+        <translation>cannot create the folder %1</translation>
+    </message>
+    <message>
+        <source>non posso scrivere il file %1</source>
+        <translation>cannot write the file %1</translation>
+    </message>
+    <message>
+        <source>il file %1 è danneggiato</source>
+        <translation>the file %1 is damaged</translation>
+    </message>
 </context>
 <context>
     <name>MediaFiles</name>
@@ -274,6 +290,42 @@ Picture: %2</translation>
     <message>
         <source>Un momento: preparo il microfono per %1. Parla quando te lo dico.</source>
         <translation>One moment: I am getting the microphone ready for %1. Speak when I tell you.</translation>
+    </message>
+    <message>
+        <source>Per la lezione</source>
+        <translation>For the lesson</translation>
+    </message>
+    <message>
+        <source>Lettere maiuscole</source>
+        <translation>Capital letters</translation>
+    </message>
+    <message>
+        <source>Le lettere si vedono maiuscole, come a scuola.</source>
+        <translation>Letters are shown as capitals, as at school.</translation>
+    </message>
+    <message>
+        <source>Schermo intero</source>
+        <translation>Full screen</translation>
+    </message>
+    <message>
+        <source>La lezione occupa tutto lo schermo.</source>
+        <translation>The lesson fills the whole screen.</translation>
+    </message>
+    <message>
+        <source>Blocco bambino</source>
+        <translation>Child lock</translation>
+    </message>
+    <message>
+        <source>Esc non chiude: per uscire si scrive esci.</source>
+        <translation>Escape does not close it: to leave, type esci.</translation>
+    </message>
+    <message>
+        <source>Scelta salvata: la lezione aperta la segue subito.</source>
+        <translation>Choice saved: an open lesson follows it at once.</translation>
+    </message>
+    <message>
+        <source>Non riesco a salvare la scelta: %1.</source>
+        <translation>Cannot save the choice: %1.</translation>
     </message>
 </context>
 </TS>

@@ -17,15 +17,20 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset DBUS_SESSION_BUS_ADDRESS
 
 # The program looks for a key's files in the user's and the machine's data
-# folders before its IMG: folders of the session's own that do not exist keep
-# the caller's files out. The sound servers find their own files through
-# XDG_DATA_DIRS, so they are started with the caller's (system_data).
-if [ -n "${XDG_DATA_DIRS+set}" ]; then
-    system_data=(env XDG_DATA_DIRS="$XDG_DATA_DIRS")
-else
-    system_data=(env -u XDG_DATA_DIRS)
-fi
+# folders before its IMG, and for the grown-ups' choices in the user's and the
+# machine's settings folders: folders of the session's own keep the caller's
+# files out. The sound servers and the window managers find their own files
+# through XDG_DATA_DIRS and XDG_CONFIG_DIRS, so they are started with the
+# caller's (system_data).
+system_data=(env)
+for variable in XDG_DATA_DIRS XDG_CONFIG_DIRS; do
+    [ -n "${!variable+set}" ] || system_data+=(-u "$variable")
+done
+for variable in XDG_DATA_DIRS XDG_CONFIG_DIRS; do
+    [ -z "${!variable+set}" ] || system_data+=("$variable=${!variable}")
+done
 export XDG_DATA_HOME="$session_dir/data-home" XDG_DATA_DIRS="$session_dir/data-dirs"
+export XDG_CONFIG_HOME="$session_dir/config" XDG_CONFIG_DIRS="$session_dir/config-dirs"
 
 # How long to wait, at most, for anything the program does: a window, a box,
 # a picture, a recording, its end. Generous, as the machine may be busy; the
