@@ -241,7 +241,8 @@ void TestRecorderWindow::lessonChoices()
         qputenv("XDG_CONFIG_DIRS", callersDirs);
     });
     const QString school = m_folders.root.filePath(QStringLiteral("school-config"));
-    QVERIFY(writeFile(school + QStringLiteral("/quilloro/quilloro.conf"), "[lezione]\nblocco_bambino=true\n"));
+    QVERIFY(writeFile(school + QStringLiteral("/quilloro/quilloro.conf"),
+                      "[lezione]\nblocco_bambino=true\nmaiuscole=true\n"));
     const QString family = m_folders.root.filePath(QStringLiteral("family-config"));
     qputenv("XDG_CONFIG_DIRS", QFile::encodeName(school));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(family));
@@ -251,8 +252,11 @@ void TestRecorderWindow::lessonChoices()
     for (QCheckBox *box : m_shown->window.findChildren<QCheckBox *>())
         boxes[box->text()] = box;
     QCOMPARE(boxes.keys(), QStringList({u"Blocco bambino"_s, u"Lettere maiuscole"_s, u"Schermo intero"_s}));
-    QCOMPARE(boxes[u"Blocco bambino"_s]->isChecked(), true);
-    QCOMPARE(boxes[u"Lettere maiuscole"_s]->isChecked(), false);
+    const auto shown = [&boxes] {
+        return QList<bool>{boxes[u"Lettere maiuscole"_s]->isChecked(), boxes[u"Schermo intero"_s]->isChecked(),
+                           boxes[u"Blocco bambino"_s]->isChecked()};
+    };
+    QCOMPARE(shown(), (QList<bool>{true, false, true}));
 
     // On the box itself, where a person clicks, not on the empty space beside it.
     const auto click = [&boxes](const QString &text) {
@@ -262,22 +266,22 @@ void TestRecorderWindow::lessonChoices()
         const KeyMedia::LessonSettings s = KeyMedia::readLessonSettings();
         return QList<bool>{s.capitals, s.fullScreen, s.childLock};
     };
-    click(u"Lettere maiuscole"_s);
-    QCOMPARE(settings(), (QList<bool>{true, false, true}));
-    click(u"Blocco bambino"_s);
     click(u"Schermo intero"_s);
+    QCOMPARE(settings(), (QList<bool>{true, true, true}));
+    click(u"Blocco bambino"_s);
     // The family's file says no to the school's lock.
     QCOMPARE(settings(), (QList<bool>{true, true, false}));
     QVERIFY(QFile::exists(family + QStringLiteral("/quilloro/quilloro.conf")));
     QCOMPARE(m_shown->window.statusText(), u"Scelta salvata: la lezione aperta la segue subito."_s);
 
-    // Nowhere to write: the grown-up is told, and the box shows what stays.
+    // Nowhere to write: the grown-up is told, and the boxes show what the
+    // lesson will do, the school's choices.
     QVERIFY(writeFile(m_folders.root.filePath(QStringLiteral("blocked")), "a file"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_folders.root.filePath(QStringLiteral("blocked/config"))));
     click(u"Lettere maiuscole"_s);
     QVERIFY2(m_shown->window.statusText().startsWith(u"Non riesco a salvare la scelta"_s),
              qPrintable(m_shown->window.statusText()));
-    QCOMPARE(boxes[u"Lettere maiuscole"_s]->isChecked(), false);
+    QCOMPARE(shown(), (QList<bool>{true, false, true}));
 }
 
 QTEST_MAIN(TestRecorderWindow)
