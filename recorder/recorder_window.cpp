@@ -132,42 +132,41 @@ void RecorderWindow::createControls(const QString &programFolder)
     m_status->setMinimumHeight(3 * m_status->fontMetrics().lineSpacing());
     m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(m_status, 1);
+    bottom->addLayout(createLessonChoices());
+
     auto *layout = new QVBoxLayout(this);
+    // Narrow top and bottom margins: the window, its title bar and a
+    // desktop's top panel fit a 1024 × 768 screen.
+    const QMargins margins = layout->contentsMargins();
+    layout->setContentsMargins(margins.left(), 2, margins.right(), 2);
     layout->addWidget(m_grid);
     layout->addLayout(selected);
-    layout->addWidget(createLessonChoices());
-    layout->addWidget(m_status);
+    layout->addLayout(bottom);
 }
 
-QWidget *RecorderWindow::createLessonChoices()
+QLayout *RecorderWindow::createLessonChoices()
 {
-    // The section's name beside its three choices, each with its line
-    // under it: two rows, so that the window still fits a 1024 × 768 screen.
-    auto *section = new QWidget;
-    auto *layout = new QGridLayout(section);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // Each choice on a line of its own with what it does beside it, next to
+    // the sentences: so the window still fits a 1024 × 768 screen with its
+    // title bar and a desktop's panel.
+    auto *layout = new QGridLayout;
     layout->setVerticalSpacing(0);
-    auto *title = new QLabel(tr("Per la lezione"));
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-    layout->addWidget(title, 0, 0);
-    const auto choice = [this, layout](int column, const QString &text, const QString &explanation) {
+    const auto choice = [this, layout](int row, const QString &text, const QString &explanation) {
         auto *check = new QCheckBox(text);
         auto *line = new QLabel(explanation);
-        line->setWordWrap(true);
         line->setBuddy(check);
-        layout->addWidget(check, 0, column);
-        layout->addWidget(line, 1, column);
-        layout->setColumnStretch(column, 1);
+        layout->addWidget(check, row, 0);
+        layout->addWidget(line, row, 1);
         connect(check, &QCheckBox::toggled, this, &RecorderWindow::saveLessonChoices);
         return check;
     };
-    m_capitals = choice(1, tr("Lettere maiuscole"), tr("Le lettere si vedono maiuscole, come a scuola."));
-    m_fullScreen = choice(2, tr("Schermo intero"), tr("La lezione occupa tutto lo schermo."));
-    m_childLock = choice(3, tr("Blocco bambino"), tr("Esc non chiude: per uscire si scrive esci."));
+    m_capitals = choice(0, tr("Lettere maiuscole"), tr("Le lettere si vedono maiuscole, come a scuola."));
+    m_fullScreen = choice(1, tr("Schermo intero"), tr("La lezione occupa tutto lo schermo."));
+    m_childLock = choice(2, tr("Blocco bambino"), tr("Esc non chiude: per uscire si scrive esci."));
     showLessonChoices();
-    return section;
+    return layout;
 }
 
 void RecorderWindow::showLessonChoices()

@@ -8,6 +8,7 @@
 class KeyGrid;
 class QCheckBox;
 class QLabel;
+class QLayout;
 class QProgressBar;
 class QPushButton;
 
@@ -44,7 +45,7 @@ private:
     void showLevel(double peakDb, qint64 frames);
     void setStatus(const SessionMessage &message);
     void setStatusText(const QString &text, bool error);
-    QWidget *createLessonChoices();
+    QLayout *createLessonChoices();
     void saveLessonChoices();
     void showLessonChoices();
 

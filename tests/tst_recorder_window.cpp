@@ -191,9 +191,10 @@ void TestRecorderWindow::tabReachesEveryControl()
     }
     const auto controls = m_shown->window.findChildren<QAbstractButton *>();
     QCOMPARE(controls.size(), 36 + 8 + 3);
-    // Every control is there to be reached on a 1024 × 768 screen.
+    // Every control is there to be reached on a 1024 × 768 screen, below a
+    // title bar and a desktop's top panel (some 64 pixels together).
     const QSize size(m_shown->window.minimumSizeHint().width(), m_shown->window.sizeHint().height());
-    QVERIFY2(size.width() <= 1024 && size.height() <= 768,
+    QVERIFY2(size.width() <= 1024 && size.height() <= 768 - 64,
              qPrintable(QStringLiteral("%1 × %2").arg(size.width()).arg(size.height())));
     for (QAbstractButton *control : controls) {
         if (control->isEnabled())

@@ -301,11 +301,12 @@ void Form1::applyChoices(const KeyMedia::LessonSettings &settings)
         return;
     m_fullScreen = settings.fullScreen;
     if (m_fullScreen) {
-        setWindowState(windowState() | Qt::WindowFullScreen);
         // Where no window manager answers the request (a bare X server),
-        // the window takes the screen itself.
+        // the window takes the screen itself. First: a window manager may
+        // take a later change of geometry as leaving the whole screen.
         if (const QScreen *screen = this->screen())
             setGeometry(screen->geometry());
+        setWindowState(windowState() | Qt::WindowFullScreen);
     } else {
         setWindowState(windowState() & ~Qt::WindowFullScreen);
         resize(sizeHint());

@@ -293,7 +293,7 @@ Picture: %2</translation>
     </message>
     <message>
         <source>Per la lezione</source>
-        <translation>For the lesson</translation>
+        <translation type="vanished">For the lesson</translation>
     </message>
     <message>
         <source>Lettere maiuscole</source>

@@ -12,6 +12,13 @@
 //   screen_probe WINDOW KEYS...    presses each key (an X key name) through
 //                                  XTest, and after each waits as above; prints
 //                                  how many keys were never seen on the screen
+//   screen_probe --grab-keyboard   status 0 when this client can grab the
+//                                  keyboard (it lets go at once), 1 when
+//                                  another client holds it
+//   screen_probe --check-boxes WINDOW
+//                                  prints where the window's check boxes are
+//                                  on the screen, "X Y" a line, top to bottom
+//                                  and left to right
 //
 // Each key is pressed a random 0 to 100 ms after the previous one reached the
 // screen, so that keys fall at every point of the compositor's frame.
@@ -76,6 +83,53 @@ long settled(Display *display, Window window)
     return last;
 }
 
+bool white(XImage *image, int x, int y)
+{
+    const unsigned long pixel = XGetPixel(image, x, y);
+    return ((pixel >> 16) & 0xFF) >= 0xF8 && ((pixel >> 8) & 0xFF) >= 0xF8 && (pixel & 0xFF) >= 0xF8;
+}
+
+// A check box's square: white, between 9 and 20 pixels a side, with no
+// white left of it or above it (a white field is wider or taller).
+int checkBoxes(Display *display, Window window)
+{
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return 1;
+    int originX = 0, originY = 0;
+    Window child;
+    XTranslateCoordinates(display, window, attributes.root, 0, 0, &originX, &originY, &child);
+    XImage *image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!image)
+        return 1;
+    const auto squareAt = [&](int x, int y) {
+        if (!white(image, x, y) || (x > 0 && white(image, x - 1, y)) || (y > 0 && white(image, x, y - 1)))
+            return false;
+        int width = 0, height = 0;
+        while (x + width < attributes.width && white(image, x + width, y))
+            ++width;
+        while (y + height < attributes.height && white(image, x, y + height))
+            ++height;
+        if (width < 9 || width > 20 || std::abs(width - height) > 2)
+            return false;
+        for (int row = y; row < y + height; ++row) {
+            for (int column = x; column < x + width; ++column) {
+                if (!white(image, column, row))
+                    return false;
+            }
+        }
+        std::printf("%d %d\n", originX + x + width / 2, originY + y + height / 2);
+        return true;
+    };
+    for (int y = 0; y < attributes.height; ++y) {
+        for (int x = 0; x < attributes.width; ++x) {
+            squareAt(x, y);
+        }
+    }
+    XDestroyImage(image);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -94,6 +148,15 @@ int main(int argc, char **argv)
         const Atom manager = XInternAtom(display, "_NET_WM_CM_S0", False);
         return XGetSelectionOwner(display, manager) != None ? 0 : 1;
     }
+    if (std::string(argv[1]) == "--grab-keyboard") {
+        const int status = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync,
+                                          CurrentTime);
+        XUngrabKeyboard(display, CurrentTime);
+        XCloseDisplay(display);
+        return status == GrabSuccess ? 0 : 1;
+    }
+    if (std::string(argv[1]) == "--check-boxes" && argc == 3)
+        return checkBoxes(display, std::strtoul(argv[2], nullptr, 0));
     if (std::string(argv[1]) == "--frames" && argc == 3) {
         const Window root = DefaultRootWindow(display);
         XWindowAttributes attributes;
