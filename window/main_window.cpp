@@ -271,7 +271,7 @@ bool Form1::loadPicture(const QString &path, QString &reason)
     // follows in the next frame. Its box stays hidden for that first frame:
     // the new character never stands beside the previous key's picture.
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
-    const auto read = [&path, &error] { return KeyMedia::readPicture(path, &error); };
+    const auto read = [&path, &error] { return KeyMedia::readShownPicture(path, &error); };
     std::future<QImage> reading;
     try {
         reading = std::async(std::launch::async, read);
