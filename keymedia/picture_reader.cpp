@@ -117,6 +117,19 @@ QImage readPicture(const QString &path, QImageReader::ImageReaderError *error, Q
     return read(path, error, fitWithin, true);
 }
 
+QImage readShownPicture(const QString &path, QImageReader::ImageReaderError *error)
+{
+    // Read within twice the area: more pixels would not be seen on any
+    // screen the window is shown on, and a photo read whole would be
+    // shrunk many times when drawn, which the window's picture box does
+    // without smoothing.
+    QImage image = readPicture(path, error, ShownPictureArea * ShownPictureDetail);
+    if (!image.isNull())
+        image.setDevicePixelRatio(std::max(
+            {1.0, qreal(image.width()) / ShownPictureArea.width(), qreal(image.height()) / ShownPictureArea.height()}));
+    return image;
+}
+
 QImage readChosenPicture(const QString &path, QImageReader::ImageReaderError *error, QSize box)
 {
     return read(path, error, box, false);

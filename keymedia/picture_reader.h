@@ -35,6 +35,24 @@ inline constexpr qint64 MaxPictureFileBytes = 64 * 1024 * 1024;
 // folder is what the child's window can show.
 QImage readPicture(const QString &path, QImageReader::ImageReaderError *error = nullptr, QSize fitWithin = {});
 
+// The area of the child's window a key's picture is shown in, in the
+// window's own (logical) pixels, and how many pixels a picture may bring
+// for each of them, each way: the window is scaled up uniformly to fill a
+// screen (about 1.9 times on a 1920 x 1080 one) or by a HiDPI screen's
+// factor of 2, and a picture with twice the pixels stays sharp there.
+inline constexpr QSize ShownPictureArea{500, 250};
+inline constexpr int ShownPictureDetail = 2;
+
+// A key's picture read to be shown in the child's window: with the same
+// guards and verdict as readPicture(), brought within ShownPictureArea
+// times ShownPictureDetail, and given the device pixel ratio
+// max(1, width / 500, height / 250), so that it is shown whole within
+// ShownPictureArea and never enlarged. The pack's 600 x 500 pictures are
+// shown at 300 x 250 with every pixel used on a doubled screen; a family's
+// 500 x 250 picture at its own size, as always; a bigger photo put in the
+// folder by hand whole, where its own size would be cut off by the window.
+QImage readShownPicture(const QString &path, QImageReader::ImageReaderError *error = nullptr);
+
 // A photo or a drawing a grown-up chooses, brought within box. The same
 // guards, except that a JPEG larger than the allocation limit is taken when
 // decoding it at the box's scale keeps within it: a phone's 8000 × 6000

@@ -13,8 +13,10 @@
 
 namespace {
 
-// The size a chosen picture is brought within, as the pack's pictures are.
-constexpr QSize PictureBox{500, 250};
+// The size a chosen picture is brought within: the child's window shows it
+// within ShownPictureArea, with twice the pixels as the pack's pictures have,
+// so that it stays sharp when the window is scaled up.
+constexpr QSize PictureBox = KeyMedia::ShownPictureArea * KeyMedia::ShownPictureDetail;
 
 QStringView extensionOf(RecordingSession::Media media)
 {

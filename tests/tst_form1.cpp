@@ -64,6 +64,8 @@ private slots:
     void keyBoxIsNeverSeen();
     void recognizedKey();
     void characterBeforePicture();
+    void pictureSize_data();
+    void pictureSize();
     void otherKeys_data();
     void otherKeys();
     void damagedMedia_data();
@@ -168,6 +170,29 @@ void TestForm1::recognizedKey()
     QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
     QVERIFY(answerer.boxes.isEmpty());
     QCOMPARE(QApplication::focusWidget(), m_form->text1());
+}
+
+// A picture with up to twice the pixels is shown at half its size, whole
+// within the 500 x 250 below the character; a smaller one at its own size.
+void TestForm1::pictureSize_data()
+{
+    QTest::addColumn<QSize>("stored");
+    QTest::addColumn<QSize>("box"); // the picture and its border
+    QTest::newRow("the pack's") << QSize(600, 500) << QSize(302, 252);
+    QTest::newRow("the recorder's") << QSize(1000, 500) << QSize(502, 252);
+    QTest::newRow("a photo put in by hand") << QSize(2000, 1500) << QSize(335, 252);
+    QTest::newRow("a drawing a little too wide") << QSize(750, 200) << QSize(502, 135);
+    QTest::newRow("a small one") << QSize(400, 240) << QSize(402, 242);
+}
+
+void TestForm1::pictureSize()
+{
+    QFETCH(QSize, stored);
+    QFETCH(QSize, box);
+    QVERIFY(m_media.put(u"m.jpg"_s, picture(stored, 120)));
+    typeText(m_form->text1(), u"m"_s);
+    QVERIFY(m_form->picture1()->isVisible());
+    QCOMPARE(m_form->picture1()->size(), box);
 }
 
 void TestForm1::characterBeforePicture()

@@ -61,6 +61,8 @@ private slots:
     void saveRefused();
     void picture_data();
     void picture();
+    void shownPicture_data();
+    void shownPicture();
 
 private:
     QTemporaryDir m_dir;
@@ -155,11 +157,14 @@ void TestKeyMedia::hostile()
     const QString path = m_dir.filePath(u"hostile.jpg"_s);
     QVERIFY(writeFile(path, content));
 
-    QImageReader::ImageReaderError whole = QImageReader::UnknownError, tile = QImageReader::UnknownError;
+    QImageReader::ImageReaderError whole = QImageReader::UnknownError, tile = QImageReader::UnknownError,
+                                   shown = QImageReader::UnknownError;
     QCOMPARE(!readPicture(path, &whole).isNull(), readable);
     const QImage fitted = readPicture(path, &tile, QSize(96, 48));
     QCOMPARE(!fitted.isNull(), readable);
     QCOMPARE(tile, whole);
+    QCOMPARE(!readShownPicture(path, &shown).isNull(), readable);
+    QCOMPARE(shown, whole);
     QVERIFY(fitted.width() <= 96 && fitted.height() <= 48);
 }
 
@@ -248,6 +253,50 @@ void TestKeyMedia::picture()
     QVERIFY(near(back.pixelColor(size.width() / 2, size.height() / 8), Qt::red));
     QVERIFY2(near(back.pixelColor(size.width() / 2, size.height() * 7 / 8), bottom),
              qPrintable(back.pixelColor(size.width() / 2, size.height() * 7 / 8).name()));
+}
+
+// A key's picture as the child's window shows it: within the 500 x 250 the
+// window has for it, never enlarged, and with up to twice the pixels for a
+// window scaled up to a full screen or shown on a HiDPI screen.
+void TestKeyMedia::shownPicture_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QSize>("pixels"); // of the image read
+    QTest::addColumn<QSizeF>("shown"); // in the window's own pixels
+
+    const auto jpeg = [](int width, int height) { return encoded(twoColours(width, height), "jpeg"); };
+    const auto png = [](int width, int height) { return encoded(twoColours(width, height), "png"); };
+    QTest::newRow("the pack's 600 x 500") << jpeg(600, 500) << QSize(600, 500) << QSizeF(300, 250);
+    QTest::newRow("the pack's 300 x 250 of before") << jpeg(300, 250) << QSize(300, 250) << QSizeF(300, 250);
+    QTest::newRow("the recorder's 1000 x 500") << jpeg(1000, 500) << QSize(1000, 500) << QSizeF(500, 250);
+    QTest::newRow("the recorder's 500 x 250 of before") << jpeg(500, 250) << QSize(500, 250) << QSizeF(500, 250);
+    QTest::newRow("small, never enlarged") << png(120, 90) << QSize(120, 90) << QSizeF(120, 90);
+    QTest::newRow("too wide by less than twice") << png(700, 250) << QSize(700, 250) << QSizeF(500, 250 / 1.4);
+    QTest::newRow("too tall by less than twice") << png(500, 400) << QSize(500, 400) << QSizeF(312.5, 250);
+    QTest::newRow("a phone's photo, read within twice the area")
+        << jpeg(4000, 3000) << QSize(666, 500) << QSizeF(333, 250);
+    QTest::newRow("a tall strip") << png(40, 4000) << QSize(5, 500) << QSizeF(2.5, 250);
+    QTest::newRow("a wide strip") << png(4000, 40) << QSize(1000, 10) << QSizeF(500, 5);
+}
+
+void TestKeyMedia::shownPicture()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QSize, pixels);
+    QFETCH(QSizeF, shown);
+
+    const QString path = m_dir.filePath(u"shown.pic"_s);
+    QVERIFY(writeFile(path, content));
+    QImageReader::ImageReaderError why = QImageReader::UnknownError;
+    const QImage image = readShownPicture(path, &why);
+    QVERIFY2(!image.isNull(), qPrintable(pictureProblem(path, why)));
+    QCOMPARE(image.size(), pixels);
+    const QSizeF logical = image.deviceIndependentSize();
+    QVERIFY2(std::abs(logical.width() - shown.width()) < 0.01 && std::abs(logical.height() - shown.height()) < 0.01,
+             qPrintable(u"shown at %1 x %2"_s.arg(logical.width()).arg(logical.height())));
+    // Whole: the red top and the blue bottom both there.
+    QVERIFY(near(image.pixelColor(image.width() / 2, image.height() / 8), Qt::red));
+    QVERIFY(near(image.pixelColor(image.width() / 2, image.height() * 7 / 8), Qt::blue));
 }
 
 QTEST_GUILESS_MAIN(TestKeyMedia)

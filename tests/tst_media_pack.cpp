@@ -8,6 +8,8 @@
 #include <QImageReader>
 #include <QTest>
 
+#include "picture_reader.h"
+
 #include <sndfile.h>
 
 #include <algorithm>
@@ -19,9 +21,11 @@ namespace {
 
 const QString kKeys = QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyz");
 
-// What the window has room for below the big character, and what keeps the pack small.
-constexpr QSize kMaxPicture(500, 250);
-constexpr qint64 kMaxJpegBytes = 40 * 1024;
+// The size the window's layout was made for, drawn with twice the pixels so
+// that it stays sharp on a window scaled up twice; and what keeps the pack small.
+constexpr QSize kShownPicture(300, 250);
+constexpr int kPictureDetail = 2;
+constexpr qint64 kMaxJpegBytes = 100 * 1024;
 
 constexpr double kStartWithinMs = 5.0;
 constexpr double kMaxTrailingMs = 50.0;
@@ -177,7 +181,9 @@ void TestMediaPack::keyMedia()
     QCOMPARE(reader.format(), QByteArray("jpeg"));
     const QImage image = reader.read();
     QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
-    QVERIFY(image.width() <= kMaxPicture.width() && image.height() <= kMaxPicture.height());
+    QCOMPARE(image.size(), kShownPicture * kPictureDetail);
+    const QImage shown = KeyMedia::readShownPicture(path);
+    QCOMPARE(shown.deviceIndependentSize(), QSizeF(kShownPicture));
     QVERIFY(!image.colorSpace().isValid() || image.colorSpace() == QColorSpace(QColorSpace::SRgb));
     // A light background keeps the dark word readable and the window calm.
     QVERIFY2(QColor(image.pixel(1, 1)).lightness() >= 200, "the background is not light");

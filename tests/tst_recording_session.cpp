@@ -104,6 +104,7 @@ const Row Rows[] = {
     {"listening to the take waiting", "", "b rec rec listen", "b", State::TakeWaiting, "start stop", "", 0, "take take", "KeySelected GettingReady TakeReady"},
     {"nothing heard while recording", "", "b rec listen", "b", State::Recording, "start", "", 0, "", "KeySelected GettingReady"},
     {"while recording nothing else", "", "b rec c choose original:picture", "b", State::Recording, "start", "", 0, "", "KeySelected GettingReady !StopFirst !StopFirst !StopFirst"},
+    {"a 1200 x 900 photo kept within 1000 x 500", "", "b photo keep", "b", State::Idle, "", "", 666, "", "KeySelected PictureReady PictureKept"},
     {"picture thrown away", "", "b photo throw", "b", State::Idle, "", "", 0, "", "KeySelected PictureReady PictureThrownAway"},
     {"a picture waits: nothing else", "", "b photo rec c choose", "b", State::PictureWaiting, "", "", 0, "", "KeySelected PictureReady !KeepPictureFirst !KeepPictureFirst !KeepPictureFirst"},
     {"back to the pack's voice", "own", "b original:voice listen", "b", State::Idle, "", "", 100, "pack", "KeySelected OriginalVoiceBack"},

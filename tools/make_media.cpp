@@ -26,8 +26,12 @@
 
 namespace {
 
+// A picture is laid out in the 300 x 250 the child's window shows it at, and
+// drawn with twice the pixels, so that it stays sharp when the window is
+// scaled up to a full screen or shown on a HiDPI screen.
 constexpr QSize kPictureSize(300, 250);
-constexpr qint64 kMaxJpegBytes = 40 * 1024;
+constexpr int kPictureScale = 2;
+constexpr qint64 kMaxJpegBytes = 100 * 1024;
 // Noto Color Emoji holds bitmaps at this size only; larger sizes are scaled from it.
 constexpr int kEmojiNativePx = 109;
 
@@ -113,10 +117,18 @@ void drawFitted(QPainter &p, const QImage &image, const QRectF &box)
     p.drawImage(target, image);
 }
 
+// An image of size (in the drawing's own units) to draw on at the pictures' scale.
+QImage pictureCanvas(QSize size, QImage::Format format)
+{
+    QImage image(size * kPictureScale, format);
+    image.setDevicePixelRatio(kPictureScale);
+    return image;
+}
+
 // A toy xylophone: there is no emoji for it, so it is drawn from shapes.
 QImage drawXylophone()
 {
-    QImage image(400, 400, QImage::Format_ARGB32_Premultiplied);
+    QImage image = pictureCanvas(QSize(400, 400), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -250,7 +262,7 @@ QList<int> diePattern(int count)
 
 QImage drawLetterPicture(const Entry &e, int index)
 {
-    QImage image(kPictureSize, QImage::Format_RGB32);
+    QImage image = pictureCanvas(kPictureSize, QImage::Format_RGB32);
     image.fill(backgroundFor(index));
     QPainter p(&image);
     p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
@@ -263,7 +275,7 @@ QImage drawLetterPicture(const Entry &e, int index)
 QImage drawDigitPicture(const Entry &e, int index)
 {
     const int count = e.key.toInt();
-    QImage image(kPictureSize, QImage::Format_RGB32);
+    QImage image = pictureCanvas(kPictureSize, QImage::Format_RGB32);
     image.fill(backgroundFor(index));
     QPainter p(&image);
     p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);

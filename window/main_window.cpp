@@ -389,7 +389,7 @@ bool Form1::loadPicture(const QString &path, QString &reason)
     // follows in the next frame. Its box stays hidden for that first frame:
     // the new character never stands beside the previous key's picture.
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
-    const auto read = [&path, &error] { return KeyMedia::readPicture(path, &error); };
+    const auto read = [&path, &error] { return KeyMedia::readShownPicture(path, &error); };
     const auto readAndScale = [&read, scale = m_scale, screenRatio = devicePixelRatioF()] {
         QImage image = read();
         return std::pair(image, image.isNull() ? QImage() : shownAt(image, scale, screenRatio));

@@ -292,10 +292,6 @@ Picture: %2</translation>
         <translation>One moment: I am getting the microphone ready for %1. Speak when I tell you.</translation>
     </message>
     <message>
-        <source>Per la lezione</source>
-        <translation type="vanished">For the lesson</translation>
-    </message>
-    <message>
         <source>Lettere maiuscole</source>
         <translation>Capital letters</translation>
     </message>

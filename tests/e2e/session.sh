@@ -121,12 +121,13 @@ install_copy() {
     done
 }
 
-# Starts Xvfb on the first free display and exports DISPLAY. Without
+# Starts Xvfb on the first free display, its screen 1024 x 768 unless
+# E2E_SCREEN says otherwise, and exports DISPLAY. Without
 # -noreset, Xvfb resets whenever its last client leaves, and refuses a client
 # that connects meanwhile: a program starting slowly (under Valgrind) while
 # xdotool polls for its window met exactly that, and ended with "no display".
 start_display() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$session_dir/display" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN:-1024x768x24}" -nolisten tcp -noreset 3>"$session_dir/display" >/dev/null 2>&1 &
     session_pids+=($!)
     wait_for "$wait_seconds" test -s "$session_dir/display"
     export DISPLAY=":$(cat "$session_dir/display")"

@@ -184,9 +184,9 @@ scenario_picture() {
     check "Return keeps it" said "Fatto: ora b mostra la tua figura"
     local size
     size=$(identify -format '%wx%h' "$own/b.jpg" 2>/dev/null)
-    check "saved as JPEG within 500 x 250 ($size)" test "$size" = 187x250
+    check "saved as JPEG within 1000 x 500 ($size)" test "$size" = 375x500
     check "upright: the red half on the right" eval \
-        '[ "$(convert "$own/b.jpg" -crop 40x40+140+105 +repage -format "%[fx:mean.r>0.8 && mean.b<0.2]" info:)" = 1 ]'
+        '[ "$(convert "$own/b.jpg" -crop 40x40+280+210 +repage -format "%[fx:mean.r>0.8 && mean.b<0.2]" info:)" = 1 ]'
     check "the pack's b.jpg untouched" eval '[ "$(md5sum <"$pack/b.jpg")" = "$pack_sum" ]'
 
     rkey_anew alt+g
