@@ -8,24 +8,35 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
 
 // A black window with one big cyan label that shows the last typed character.
+// On the whole screen (--full-screen), the character grows as Quilloro's
+// does there: with the screen's height over the window's 554 pixels.
 class BareWindow : public QWidget
 {
 public:
-    explicit BareWindow(const QString &mediaDir)
+    BareWindow(const QString &mediaDir, bool fullScreen)
         : m_mediaDir(mediaDir)
     {
         setWindowTitle(QStringLiteral("bench bare Qt"));
-        setFixedSize(517, 554);
+        double points = 216;
+        if (fullScreen) {
+            const QRect screen = QGuiApplication::primaryScreen()->geometry();
+            setGeometry(screen);
+            setWindowState(Qt::WindowFullScreen);
+            points *= screen.height() / 554.0;
+        } else {
+            setFixedSize(517, 554);
+        }
         setStyleSheet(QStringLiteral("background: black"));
         // A prompt at start, so the harness can tell the first painted frame
         // from the server clearing the window to black.
         m_label->setText(QStringLiteral("?"));
         m_label->setAlignment(Qt::AlignCenter);
-        m_label->setStyleSheet(QStringLiteral("color: cyan; font-size: 216pt"));
+        m_label->setStyleSheet(QStringLiteral("color: cyan; font-size: %1pt").arg(points));
         auto *layout = new QVBoxLayout(this);
         layout->addWidget(m_label);
     }
@@ -49,8 +60,10 @@ private:
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments();
-    BareWindow window(args.size() > 1 ? args.at(1) : QApplication::applicationDirPath() + QStringLiteral("/IMG"));
+    QStringList args = QApplication::arguments();
+    const bool fullScreen = args.removeAll(QStringLiteral("--full-screen")) > 0;
+    BareWindow window(args.size() > 1 ? args.at(1) : QApplication::applicationDirPath() + QStringLiteral("/IMG"),
+                      fullScreen);
     window.show();
     return QApplication::exec();
 }
