@@ -22,56 +22,61 @@ QString absoluteFolder(const char *variable)
 const QString AppMediaFolder = QStringLiteral("/quilloro/IMG");
 const QString AppSettingsFile = QStringLiteral("/quilloro/quilloro.conf");
 
-} // namespace
-
-QString userMediaFolder()
+// The user's base folder for a kind of file: the variable's, or its place
+// under the home folder; nothing when neither is known.
+QString userBase(const char *variable, QLatin1StringView underHome)
 {
-    QString data = absoluteFolder("XDG_DATA_HOME");
-    if (data.isEmpty()) {
-        const QString home = absoluteFolder("HOME");
-        if (home.isEmpty())
-            return {};
-        data = home + QLatin1String("/.local/share");
-    }
-    return data + AppMediaFolder;
+    const QString folder = absoluteFolder(variable);
+    if (!folder.isEmpty())
+        return folder;
+    const QString home = absoluteFolder("HOME");
+    return home.isEmpty() ? QString() : home + underHome;
 }
 
-QStringList sharedMediaFolders()
+// The machine's base folders for a kind of file, the most important first:
+// the variable's list, or the standard one; relative ones are left out.
+QStringList sharedBases(const char *variable, const QString &standard)
 {
-    QString shared = qEnvironmentVariable("XDG_DATA_DIRS");
-    if (shared.isEmpty())
-        shared = QStringLiteral("/usr/local/share:/usr/share");
+    QString list = qEnvironmentVariable(variable);
+    if (list.isEmpty())
+        list = standard;
     QStringList folders;
-    for (const QString &folder : shared.split(u':', Qt::SkipEmptyParts)) {
+    for (const QString &folder : list.split(u':', Qt::SkipEmptyParts)) {
         if (QDir::isAbsolutePath(folder))
-            folders << folder + AppMediaFolder;
+            folders << folder;
     }
     return folders;
 }
 
+QStringList within(QStringList bases, const QString &path)
+{
+    for (QString &base : bases)
+        base += path;
+    return bases;
+}
+
+} // namespace
+
+QString userMediaFolder()
+{
+    const QString data = userBase("XDG_DATA_HOME", QLatin1StringView("/.local/share"));
+    return data.isEmpty() ? QString() : data + AppMediaFolder;
+}
+
+QStringList sharedMediaFolders()
+{
+    return within(sharedBases("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share")), AppMediaFolder);
+}
+
 QString userSettingsFile()
 {
-    QString config = absoluteFolder("XDG_CONFIG_HOME");
-    if (config.isEmpty()) {
-        const QString home = absoluteFolder("HOME");
-        if (home.isEmpty())
-            return {};
-        config = home + QLatin1String("/.config");
-    }
-    return config + AppSettingsFile;
+    const QString config = userBase("XDG_CONFIG_HOME", QLatin1StringView("/.config"));
+    return config.isEmpty() ? QString() : config + AppSettingsFile;
 }
 
 QStringList systemSettingsFiles()
 {
-    QString shared = qEnvironmentVariable("XDG_CONFIG_DIRS");
-    if (shared.isEmpty())
-        shared = QStringLiteral("/etc/xdg");
-    QStringList files;
-    for (const QString &folder : shared.split(u':', Qt::SkipEmptyParts)) {
-        if (QDir::isAbsolutePath(folder))
-            files << folder + AppSettingsFile;
-    }
-    return files;
+    return within(sharedBases("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg")), AppSettingsFile);
 }
 
 } // namespace KeyMedia
