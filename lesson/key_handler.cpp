@@ -48,7 +48,10 @@ void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations 
 
     window.setPictureVisible(false);
     QString key = keyString(keyCode);
-    if (choices.capitals && keyCode >= U'A' && keyCode <= U'Z')
+    // With capitals chosen a capital is its letter; so it is under the lock,
+    // where Shift or Caps Lock must open no box that would take the next
+    // keys, the grown-up's word among them.
+    if ((choices.capitals || choices.childLock) && keyCode >= U'A' && keyCode <= U'Z')
         key = key.toLower();
     const bool recognized = KeyMedia::isRecognizedKey(key);
     window.setLabelCaption(choices.capitals && recognized ? key.toUpper() : key);

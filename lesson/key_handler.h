@@ -55,7 +55,8 @@ struct LessonChoices {
     // A letter is shown as its capital, and a capital typed with Shift or
     // Caps Lock is the same key as its small letter.
     bool capitals = false;
-    // Escape does nothing; typing the word "esci" ends the lesson.
+    // Escape does nothing; typing the word "esci" ends the lesson. A capital
+    // is its letter, as no box may take the keys from the lesson.
     bool childLock = false;
     // The last keys typed, in small letters, to find the word.
     QString lastKeys;

@@ -462,7 +462,7 @@ void TestForm1::childLock()
     connect(&watchdog, &QTimer::timeout, this, [] { QApplication::exit(1); });
     watchdog.start(10000);
     QCOMPARE(QApplication::exec(), 0);
-    // (E and C are other keys without capitals, and the test's media has no s.)
+    // (The test's media has no pictures for e, s and c: each says so.)
     QCOMPARE(answerer.boxes.size(), 4);
     QCOMPARE(answerer.boxes.last(), (Box{u"Ciao alla prossima"_s, u"A presto da Ferlandi"_s, QMessageBox::Warning}));
 
