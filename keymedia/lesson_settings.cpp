@@ -20,6 +20,7 @@ struct Choice {
     bool LessonSettings::*value;
 };
 
+// In the order of LessonChoice.
 constexpr Choice Choices[] = {
     {"maiuscole", &LessonSettings::capitals},
     {"schermo_intero", &LessonSettings::fullScreen},
@@ -85,7 +86,7 @@ LessonSettings readLessonSettings(const QStringList &files)
     return settings;
 }
 
-bool saveLessonSettings(const LessonSettings &settings, QString &reason, const QString &file)
+bool saveLessonChoice(LessonChoice choice, bool on, QString &reason, const QString &file)
 {
     if (file.isEmpty()) {
         reason = tr("non c'è una cartella per le impostazioni");
@@ -98,10 +99,7 @@ bool saveLessonSettings(const LessonSettings &settings, QString &reason, const Q
     // QSettings writes through a temporary file renamed over the old one,
     // so the child's program never reads half a file.
     QSettings ini(file, QSettings::IniFormat);
-    ini.beginGroup(Section);
-    for (const Choice &choice : Choices)
-        ini.setValue(QLatin1String(choice.key), settings.*choice.value);
-    ini.endGroup();
+    ini.setValue(Section + u'/' + QLatin1String(Choices[int(choice)].key), on);
     ini.sync();
     switch (ini.status()) {
     case QSettings::NoError:
@@ -147,6 +145,9 @@ void LessonSettingsWatcher::watch()
         if (QFileInfo(folder).isDir())
             wanted << folder;
     }
+    // Nothing can be seen of what cannot be read (the system would say so
+    // on standard error for each).
+    wanted.removeIf([](const QString &path) { return !QFileInfo(path).isReadable(); });
     wanted.removeDuplicates();
     const QStringList watched = m_watcher->files() + m_watcher->directories();
     QStringList gone, added;

@@ -41,10 +41,13 @@ QStringList settingsFiles();
 // is no choice either. Never fails: at worst, the choices are all off.
 LessonSettings readLessonSettings(const QStringList &files = settingsFiles());
 
-// Writes the choices to the user's file, keeping whatever else it holds. The
-// file is replaced whole or not at all. On failure returns false and sets
-// reason to a short Italian explanation.
-bool saveLessonSettings(const LessonSettings &settings, QString &reason, const QString &file = userSettingsFile());
+enum class LessonChoice { Capitals, FullScreen, ChildLock };
+
+// Writes one choice to the user's file, keeping whatever else it holds: the
+// choices a grown-up has not made there go on following the machine's file.
+// The file is replaced whole or not at all. On failure returns false and
+// sets reason to a short Italian explanation.
+bool saveLessonChoice(LessonChoice choice, bool on, QString &reason, const QString &file = userSettingsFile());
 
 // Tells when the choices the files make have changed, a moment after a
 // file is written, created or removed, with no wake-up while nothing changes.

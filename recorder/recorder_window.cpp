@@ -153,18 +153,20 @@ QLayout *RecorderWindow::createLessonChoices()
     // title bar and a desktop's panel.
     auto *layout = new QGridLayout;
     layout->setVerticalSpacing(0);
-    const auto choice = [this, layout](int row, const QString &text, const QString &explanation) {
+    using KeyMedia::LessonChoice;
+    const auto choice = [this, layout](LessonChoice which, const QString &text, const QString &explanation) {
+        const int row = int(which);
         auto *check = new QCheckBox(text);
         auto *line = new QLabel(explanation);
         line->setBuddy(check);
         layout->addWidget(check, row, 0);
         layout->addWidget(line, row, 1);
-        connect(check, &QCheckBox::toggled, this, &RecorderWindow::saveLessonChoices);
+        connect(check, &QCheckBox::toggled, this, [this, which](bool on) { saveLessonChoice(which, on); });
         return check;
     };
-    m_capitals = choice(0, tr("Lettere maiuscole"), tr("Le lettere si vedono maiuscole, come a scuola."));
-    m_fullScreen = choice(1, tr("Schermo intero"), tr("La lezione occupa tutto lo schermo."));
-    m_childLock = choice(2, tr("Blocco bambino"), tr("Esc non chiude: per uscire si scrive esci."));
+    m_capitals = choice(LessonChoice::Capitals, tr("Lettere maiuscole"), tr("Le lettere si vedono maiuscole, come a scuola."));
+    m_fullScreen = choice(LessonChoice::FullScreen, tr("Schermo intero"), tr("La lezione occupa tutto lo schermo."));
+    m_childLock = choice(LessonChoice::ChildLock, tr("Blocco bambino"), tr("Esc non chiude: per uscire si scrive esci."));
     showLessonChoices();
     return layout;
 }
@@ -181,12 +183,10 @@ void RecorderWindow::showLessonChoices()
     }
 }
 
-void RecorderWindow::saveLessonChoices()
+void RecorderWindow::saveLessonChoice(KeyMedia::LessonChoice choice, bool on)
 {
-    const KeyMedia::LessonSettings chosen{m_capitals->isChecked(), m_fullScreen->isChecked(),
-                                          m_childLock->isChecked()};
     QString reason;
-    if (KeyMedia::saveLessonSettings(chosen, reason)) {
+    if (KeyMedia::saveLessonChoice(choice, on, reason)) {
         setStatusText(tr("Scelta salvata: la lezione aperta la segue subito."), false);
         return;
     }

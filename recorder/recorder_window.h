@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "lesson_settings.h"
 #include "recording_session.h"
 
 #include <QWidget>
@@ -46,7 +47,7 @@ private:
     void setStatus(const SessionMessage &message);
     void setStatusText(const QString &text, bool error);
     QLayout *createLessonChoices();
-    void saveLessonChoices();
+    void saveLessonChoice(KeyMedia::LessonChoice choice, bool on);
     void showLessonChoices();
 
     RecordingSession m_session;

@@ -14,12 +14,7 @@ using namespace KeyMedia;
 
 namespace {
 
-// The settings as a row's letters: capitals, full screen, child lock; '-' off.
-LessonSettings from(const char *letters)
-{
-    return {letters[0] == 'M', letters[1] == 'S', letters[2] == 'B'};
-}
-
+// The settings as letters: capitals, full screen, child lock; '-' off.
 QByteArray text(const LessonSettings &s)
 {
     return QByteArray(s.capitals ? "M" : "-") + (s.fullScreen ? "S" : "-") + (s.childLock ? "B" : "-");
@@ -109,19 +104,24 @@ void TestLessonSettings::read()
     QCOMPARE(text(readLessonSettings({familyFile, schoolFile})), expected);
 }
 
-// The recorder writes the three choices; whatever else a grown-up or a later
-// version put in the file stays.
+// The recorder writes one choice at a time; the others, and whatever else a
+// grown-up or a later version put in the file, stay as they were.
 void TestLessonSettings::saveKeepsTheRest()
 {
     const QTemporaryDir dir;
     const QString file = dir.filePath(u"new/folder/quilloro.conf"_s);
+    const QString school = dir.filePath(u"school.conf"_s);
+    write(school, "[lezione]\nschermo_intero=true\nblocco_bambino=true\n");
     QString reason;
-    QVERIFY2(saveLessonSettings(from("-S-"), reason, file), qPrintable(reason));
-    QCOMPARE(text(readLessonSettings({file})), "-S-");
+    QVERIFY2(saveLessonChoice(LessonChoice::FullScreen, false, reason, file), qPrintable(reason));
+    QCOMPARE(text(readLessonSettings({file, school})), "--B");
 
     write(file, "[lezione]\nattivita=ascolta\nmaiuscole=false\n\n[scuola]\nclasse=1A\n");
-    QVERIFY2(saveLessonSettings(from("M-B"), reason, file), qPrintable(reason));
-    QCOMPARE(text(readLessonSettings({file})), "M-B");
+    QVERIFY2(saveLessonChoice(LessonChoice::Capitals, true, reason, file), qPrintable(reason));
+    QVERIFY2(saveLessonChoice(LessonChoice::ChildLock, false, reason, file), qPrintable(reason));
+    QCOMPARE(text(readLessonSettings({file})), "M--");
+    // The choice the family did not make there is the school's.
+    QCOMPARE(text(readLessonSettings({file, school})), "MS-");
     const QSettings ini(file, QSettings::IniFormat);
     QCOMPARE(ini.value(u"lezione/attivita"_s).toString(), u"ascolta"_s);
     QCOMPARE(ini.value(u"scuola/classe"_s).toString(), u"1A"_s);
@@ -132,9 +132,9 @@ void TestLessonSettings::saveRefused()
     const QTemporaryDir dir;
     write(dir.filePath(u"blocked"_s), "a file where a folder should be");
     QString reason;
-    QVERIFY(!saveLessonSettings(from("MSB"), reason, dir.filePath(u"blocked/quilloro/quilloro.conf"_s)));
+    QVERIFY(!saveLessonChoice(LessonChoice::ChildLock, true, reason, dir.filePath(u"blocked/quilloro/quilloro.conf"_s)));
     QVERIFY2(reason.contains(u"blocked"_s), qPrintable(reason));
-    QVERIFY(!saveLessonSettings(from("MSB"), reason, QString()));
+    QVERIFY(!saveLessonChoice(LessonChoice::ChildLock, true, reason, QString()));
     QVERIFY(!reason.isEmpty());
 }
 
@@ -171,7 +171,8 @@ void TestLessonSettings::watch()
 
     QString reason;
     if (change == u"save") {
-        QVERIFY2(saveLessonSettings(from("M-B"), reason, familyFile), qPrintable(reason));
+        QVERIFY2(saveLessonChoice(LessonChoice::Capitals, true, reason, familyFile), qPrintable(reason));
+        QVERIFY2(saveLessonChoice(LessonChoice::ChildLock, true, reason, familyFile), qPrintable(reason));
     } else if (change == u"fresh") {
         write(familyFile, "[lezione]\nschermo_intero=true\n");
     } else if (change == u"edit") {
