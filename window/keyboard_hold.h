@@ -36,4 +36,5 @@ private:
     bool m_enabled = false;
     bool m_held = false;
     QTimer m_retry;
+    QTimer m_letGo;
 };

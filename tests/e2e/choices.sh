@@ -105,5 +105,6 @@ check "the word esci brings the farewell" answer_box 'A presto da Ferlandi'
 wait_exit "$app"
 check "and the lesson ends with status 0 (got $exit_status)" test "$exit_status" = 0
 check "the keyboard is free again" "$probe" --grab-keyboard
+check "the recorder is still open (nothing the lesson did reached it)" recorder_running
 stop_recorder
 no_stderr
