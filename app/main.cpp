@@ -16,7 +16,10 @@ int main(int argc, char *argv[])
     passOnStartupMessages();
     // A picture that cannot be read is reported to the user in a box that
     // names the file; the image reader's own warnings would only repeat it.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*.warning=false"));
+    // Qt's Wayland text input (6.8) warns whenever a closed message box
+    // hands the keyboard back, of an event it rightly ignores.
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("qt.gui.imageio*.warning=false\nqt.qpa.wayland.textinput.warning=false"));
     QApplication::setApplicationName(QStringLiteral("Quilloro"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quilloro.Quilloro"));
     instance.connectInBackground();

@@ -5,14 +5,18 @@
 # qt6-translations-l10n: Qt's own buttons and dialogs in Italian, as the
 # package recommends. dpkg-dev and file: cpack -G DEB runs dpkg-shlibdeps,
 # which needs file. git: the upgrade test finds the previous release in the
-# history (a fresh chroot or container has no git of its own).
+# history (a fresh chroot or container has no git of its own). xwayland,
+# qt6-wayland and GStreamer's PipeWire source: the lesson on GNOME on
+# Wayland, as an X11 and as a Wayland client, its screen read from mutter's
+# screen cast.
 build_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
                 qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
                 libsndfile1-dev libpulse-dev fonts-liberation dpkg-dev file)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudio-utils
                desktop-file-utils appstream lintian devscripts valgrind
                pipewire pipewire-pulse wireplumber dbus dbus-tests git
-               libxtst-dev mutter kwin-x11 kwin-style-breeze xfwm4)
+               libxtst-dev mutter kwin-x11 kwin-style-breeze xfwm4
+               xwayland qt6-wayland gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-pipewire)
 
 # The fuzz run's toolchain: clang and its runtimes with libFuzzer (Debian 12
 # and 13 name them so). Optional: without them the fuzz run is skipped.

@@ -35,7 +35,6 @@ choose() {
     said "Scelta salvata"
 }
 lesson_front() { focus_window "$win"; }
-key_silently_shown() { xdotool key "$1" && sleep 0.5 && no_box; }
 
 install_copy "$program" "$session_dir/app" 0.25
 start_program "$session_dir/app/quilloro"

@@ -23,11 +23,6 @@ probe=${mode_args[1]}
 recorder=${mode_args[2]:-}
 [ "$window_manager" != none ] || window_manager=
 
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
-
 # start_window_manager NAME: starts it on the session's display and bus and
 # waits until it manages the screen and composites it.
 start_window_manager() {
@@ -53,19 +48,6 @@ start_window_manager() {
 }
 [ -z "$window_manager" ] || start_window_manager "$window_manager"
 
-# The whole window: with a window manager its frame too, the window's parent.
-frame_of() { xwininfo -children -id "$1" | awk '/Parent window id:/ { print $4 }'; }
-# geometry ID: "X Y WIDTH HEIGHT" of a window on the screen.
-geometry() {
-    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
-                             /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'
-}
-# centred ID: the window's middle within 40 pixels of the screen's.
-centred() {
-    read -r x y w h <<<"$(geometry "$1")"
-    awk -v cx=$((x + w / 2)) -v cy=$((y + h / 2)) 'BEGIN { exit !((cx - 512) ^ 2 <= 1600 && (cy - 384) ^ 2 <= 1600) }'
-}
-decorated() { xprop -id "$win" _NET_FRAME_EXTENTS | awk -F'[=,]' '{ exit !($4 + 0 > 0) }'; }
 on_screen() { "$probe" "${1:-$win}"; }
 # seen_and_heard KEY: heard, its picture in the window, the window whole on the screen.
 seen_and_heard() { press_heard "$1" && picture_now && on_screen; }
