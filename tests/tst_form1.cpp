@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 
 #include <algorithm>
@@ -76,6 +78,7 @@ private slots:
     void wholeScreen_data();
     void wholeScreen();
     void childLock();
+    void loneAlt();
 
 private:
     UnansweredBoxGuard m_unanswered;
@@ -470,6 +473,22 @@ void TestForm1::childLock()
     m_form = std::make_unique<Form1>();
     m_form->show();
     QVERIFY(m_form->close());
+}
+
+// Under the Windows style a lone Alt calls the menu bar's keyboard
+// navigation, which takes the keyboard from whatever has it; the lesson's
+// key box keeps it, so the next key and the word esci are the lesson's.
+void TestForm1::loneAlt()
+{
+    QStyle *windowsStyle = QStyleFactory::create(u"Windows"_s);
+    QVERIFY(windowsStyle);
+    m_form->menuBar()->setStyle(windowsStyle);
+    QVERIFY(m_form->menuBar()->style()->styleHint(QStyle::SH_MenuBar_AltKeyNavigation, nullptr, m_form->menuBar()));
+    QTest::keyPress(m_form->text1(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(m_form->text1(), Qt::Key_Alt);
+    QCOMPARE(QApplication::focusWidget(), m_form->text1());
+    m_form->menuBar()->setStyle(nullptr);
+    delete windowsStyle;
 }
 
 QTEST_MAIN(TestForm1)

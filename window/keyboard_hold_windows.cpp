@@ -20,7 +20,10 @@ LRESULT CALLBACK swallowSystemKeys(int code, WPARAM message, LPARAM data)
 {
     if (code == HC_ACTION) {
         const auto *key = reinterpret_cast<const KBDLLHOOKSTRUCT *>(data);
-        const bool alt = (key->flags & LLKHF_ALTDOWN) != 0;
+        // Wine leaves LLKHF_ALTDOWN out of the hook's flags (Alt+Tab comes
+        // with flags 0 there), so Alt held is also asked of the key state,
+        // as Ctrl is: a modifier pressed before this key is down in it.
+        const bool alt = (key->flags & LLKHF_ALTDOWN) != 0 || down(VK_MENU);
         bool swallow = false;
         switch (key->vkCode) {
         case VK_LWIN:

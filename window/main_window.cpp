@@ -234,6 +234,13 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         layOut();
     if (watched != m_text1)
         return QMainWindow::eventFilter(watched, event);
+    // Alt pressed alone is the lesson's: under the Windows style the menu
+    // bar would take it as a call to its keyboard navigation and keep every
+    // key after it, until Escape, from the lesson and from the word esci.
+    if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Alt) {
+        event->accept();
+        return true;
+    }
     if (m_ending)
         return event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod;
 
