@@ -17,9 +17,12 @@ grep -E 'ERROR SUMMARY|definitely lost' "$log" | sed 's/^==[0-9]*== //'
 # when its innermost frame with a source file names one of our files:
 # every stack passes through main(), so that alone says nothing.
 mine='(key_handler|main_window|sound_player|main)\.cpp'
-ours=$(awk -v mine="$mine" '
-    /^==[0-9]+== $/ { if (first ~ mine && kind) count++; first = ""; kind = 0; next }
+# Each record found is printed, so that a failure says what it was.
+awk -v mine="$mine" '
+    /^==[0-9]+== $/ { if (first ~ mine && kind) { count++; print record } first = ""; kind = 0; record = ""; next }
+    { record = record "\n" $0 }
     /Invalid|uninitialised|definitely lost|Mismatched|overlap/ { kind = 1 }
     first == "" && match($0, /\([^():]+\.(c|cc|cpp|h):[0-9]+\)/) { first = substr($0, RSTART, RLENGTH) }
-    END { print count + 0 }' "$log")
+    END { print count + 0 >"/dev/stderr" }' "$log" 2>"$session_dir/ours" | cut -c1-160 | head -60
+ours=$(cat "$session_dir/ours")
 check "no Valgrind error in the program's own code ($ours found)" test "$ours" -eq 0
