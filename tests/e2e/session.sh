@@ -451,6 +451,16 @@ window_sum() {
 }
 window_changed() { program_died && [ "$(window_sum)" != "$1" ]; }
 
+# ten_keys: ten keys a second apart, each judged by the mode's seen_and_heard.
+ten_keys() {
+    local key seen=0
+    for key in a b c d e f g h i j; do
+        sleep 1
+        seen_and_heard "$key" && seen=$((seen + 1))
+    done
+    check "ten keys a second apart, each heard and seen with its picture ($seen of 10)" test "$seen" -eq 10
+}
+
 # The picture's place in the window is lit (the pictures of install_copy are red).
 picture_shown() { wait_for "$wait_seconds" picture_now; }
 picture_now() { program_died && above "$(window_mean "$win" 50 50 20 $((top + 310)))" 0.2; }
