@@ -7,6 +7,7 @@
 #include <QFileSystemWatcher>
 #include <QSettings>
 
+#include <iterator>
 #include <optional>
 
 namespace KeyMedia {
@@ -68,18 +69,22 @@ QStringList settingsFiles()
 
 LessonSettings readLessonSettings(const QStringList &files)
 {
+    // Each file read once, the most important first; a choice it makes is
+    // taken unless a file before it made that choice already.
     LessonSettings settings;
-    for (const Choice &choice : Choices) {
-        const QString key = Section + u'/' + QLatin1String(choice.key);
-        for (const QString &file : files) {
-            if (!readable(file))
+    bool made[std::size(Choices)] = {};
+    for (const QString &file : files) {
+        if (!readable(file))
+            continue;
+        const QSettings ini(file, QSettings::IniFormat);
+        if (ini.status() != QSettings::NoError)
+            continue;
+        for (std::size_t i = 0; i < std::size(Choices); ++i) {
+            if (made[i])
                 continue;
-            const QSettings ini(file, QSettings::IniFormat);
-            if (ini.status() != QSettings::NoError)
-                continue;
-            if (const std::optional<bool> value = yesOrNo(ini.value(key))) {
-                settings.*choice.value = *value;
-                break;
+            if (const std::optional<bool> value = yesOrNo(ini.value(Section + u'/' + QLatin1String(Choices[i].key)))) {
+                settings.*Choices[i].value = *value;
+                made[i] = true;
             }
         }
     }
