@@ -94,6 +94,8 @@ void provideArial()
 // pixels than its logical size is drawn sharp, on the whole screen too.
 QImage shownAt(QImage image, qreal scale, qreal screenRatio)
 {
+    if (image.isNull())
+        return image;
     const QSize pixels = (QSizeF(image.size()) / image.devicePixelRatio() * scale * screenRatio).toSize();
     if (!pixels.isEmpty() && pixels != image.size())
         image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -362,7 +364,7 @@ void Form1::layOut()
     m_text1->setGeometry(place(Text1Geometry));
     m_picture1->move(place(Picture1Geometry).topLeft());
     setLabelFontSize(m_labelPoints);
-    if (!m_picture.isNull())
+    if (!m_picturePath.isEmpty())
         showPicture();
 }
 
@@ -396,29 +398,27 @@ bool Form1::loadPicture(const QString &path, QString &reason)
     // follows in the next frame. Its box stays hidden for that first frame:
     // the new character never stands beside the previous key's picture.
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
-    const auto read = [&path, &error] { return KeyMedia::readShownPicture(path, &error); };
-    const auto readAndScale = [&read, scale = m_scale, screenRatio = devicePixelRatioF()] {
-        QImage image = read();
-        return std::pair(image, image.isNull() ? QImage() : shownAt(image, scale, screenRatio));
+    const auto read = [&path, &error, scale = m_scale, screenRatio = devicePixelRatioF()] {
+        return shownAt(KeyMedia::readShownPicture(path, &error), scale, screenRatio);
     };
-    std::future<std::pair<QImage, QImage>> reading;
+    std::future<QImage> reading;
     try {
-        reading = std::async(std::launch::async, readAndScale);
+        reading = std::async(std::launch::async, read);
     } catch (const std::system_error &) {
         // No thread to be had: the picture is read here, after the frame.
-        reading = std::async(std::launch::deferred, readAndScale);
+        reading = std::async(std::launch::deferred, read);
     }
     const bool visible = m_picture1->isVisible();
     m_picture1->hide();
     m_label1->repaint();
     m_picture1->setVisible(visible);
 
-    const auto [image, shown] = reading.get();
-    if (image.isNull()) {
+    const QImage shown = reading.get();
+    if (shown.isNull()) {
         reason = KeyMedia::pictureProblem(path, error);
         return false;
     }
-    m_picture = image;
+    m_picturePath = path;
     setShownPicture(shown);
     widenPictureFrame();
     return true;
@@ -426,7 +426,11 @@ bool Form1::loadPicture(const QString &path, QString &reason)
 
 void Form1::showPicture()
 {
-    setShownPicture(shownAt(m_picture, m_scale, devicePixelRatioF()));
+    // Read again at the new scale (the window changed between a window and
+    // the whole screen); a picture gone meanwhile stays as it was.
+    if (const QImage shown = shownAt(KeyMedia::readShownPicture(m_picturePath), m_scale, devicePixelRatioF());
+        !shown.isNull())
+        setShownPicture(shown);
 }
 
 void Form1::setShownPicture(const QImage &shown)

@@ -75,7 +75,7 @@ private:
     qreal m_scale = 1;
     QPoint m_origin;
     float m_labelPoints = 72; // the label's size in the design's points
-    QImage m_picture;         // the picture shown, as read
+    QString m_picturePath;    // the file of the picture shown
     // Made once the first frame is on the screen, or by the first key if that comes sooner.
     std::unique_ptr<SoundPlayer> m_sound;
     bool m_ending = false;
