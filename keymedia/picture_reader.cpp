@@ -117,13 +117,12 @@ QImage readPicture(const QString &path, QImageReader::ImageReaderError *error, Q
     return read(path, error, fitWithin, true);
 }
 
-QImage readShownPicture(const QString &path, QImageReader::ImageReaderError *error)
+QImage readShownPicture(const QString &path, QImageReader::ImageReaderError *error, qreal detail)
 {
-    // Read within twice the area: more pixels would not be seen on any
-    // screen the window is shown on, and a photo read whole would be
-    // shrunk many times when drawn, which the window's picture box does
-    // without smoothing.
-    QImage image = readPicture(path, error, ShownPictureArea * ShownPictureDetail);
+    // Read within the area times the pixels it is drawn with: more would
+    // not be seen, and a JPEG is decoded at that scale, which is quicker
+    // than decoding it whole and shrinking it afterwards.
+    QImage image = readPicture(path, error, (QSizeF(ShownPictureArea) * std::max(1.0, detail)).toSize());
     if (!image.isNull())
         image.setDevicePixelRatio(std::max(
             {1.0, qreal(image.width()) / ShownPictureArea.width(), qreal(image.height()) / ShownPictureArea.height()}));

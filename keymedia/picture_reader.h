@@ -51,7 +51,10 @@ inline constexpr int ShownPictureDetail = 2;
 // shown at 300 x 250 with every pixel used on a doubled screen; a family's
 // 500 x 250 picture at its own size, as always; a bigger photo put in the
 // folder by hand whole, where its own size would be cut off by the window.
-QImage readShownPicture(const QString &path, QImageReader::ImageReaderError *error = nullptr);
+// With detail, it is read with that many pixels for each of the window's
+// (a window scaled up, a HiDPI screen), at most, and none fewer than one.
+QImage readShownPicture(const QString &path, QImageReader::ImageReaderError *error = nullptr,
+                        qreal detail = ShownPictureDetail);
 
 // A photo or a drawing a grown-up chooses, brought within box. The same
 // guards, except that a JPEG larger than the allocation limit is taken when

@@ -399,7 +399,7 @@ bool Form1::loadPicture(const QString &path, QString &reason)
     // the new character never stands beside the previous key's picture.
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
     const auto read = [&path, &error, scale = m_scale, screenRatio = devicePixelRatioF()] {
-        return shownAt(KeyMedia::readShownPicture(path, &error), scale, screenRatio);
+        return shownAt(KeyMedia::readShownPicture(path, &error, scale * screenRatio), scale, screenRatio);
     };
     std::future<QImage> reading;
     try {
@@ -428,7 +428,9 @@ void Form1::showPicture()
 {
     // Read again at the new scale (the window changed between a window and
     // the whole screen); a picture gone meanwhile stays as it was.
-    if (const QImage shown = shownAt(KeyMedia::readShownPicture(m_picturePath), m_scale, devicePixelRatioF());
+    const qreal screenRatio = devicePixelRatioF();
+    if (const QImage shown =
+            shownAt(KeyMedia::readShownPicture(m_picturePath, nullptr, m_scale * screenRatio), m_scale, screenRatio);
         !shown.isNull())
         setShownPicture(shown);
 }
