@@ -28,6 +28,11 @@ constexpr Choice Choices[] = {
     {"blocco_bambino", &LessonSettings::childLock},
 };
 
+const QString ActivityKey = QStringLiteral("attivita");
+
+// The activities by the words the file gives them, in the order of Activity.
+const QString ActivityWords[] = {QStringLiteral("esplora"), QStringLiteral("ascolta")};
+
 // A settings file is a few lines; anything far larger is not one, and is not
 // read into memory.
 constexpr qint64 MaxSettingsFileBytes = 64 * 1024;
@@ -43,6 +48,16 @@ std::optional<bool> yesOrNo(const QVariant &value)
         return true;
     if (no.contains(word))
         return false;
+    return std::nullopt;
+}
+
+std::optional<Activity> activityNamed(const QVariant &value)
+{
+    const QString word = value.toString().trimmed().toLower();
+    for (std::size_t i = 0; i < std::size(ActivityWords); ++i) {
+        if (word == ActivityWords[i])
+            return Activity(i);
+    }
     return std::nullopt;
 }
 
@@ -73,6 +88,7 @@ LessonSettings readLessonSettings(const QStringList &files)
     // taken unless a file before it made that choice already.
     LessonSettings settings;
     bool made[std::size(Choices)] = {};
+    bool activityMade = false;
     for (const QString &file : files) {
         if (!readable(file))
             continue;
@@ -87,11 +103,19 @@ LessonSettings readLessonSettings(const QStringList &files)
                 made[i] = true;
             }
         }
+        if (!activityMade) {
+            if (const std::optional<Activity> activity = activityNamed(ini.value(Section + u'/' + ActivityKey))) {
+                settings.activity = *activity;
+                activityMade = true;
+            }
+        }
     }
     return settings;
 }
 
-bool saveLessonChoice(LessonChoice choice, bool on, QString &reason, const QString &file)
+namespace {
+
+bool saveValue(const QString &key, const QVariant &value, QString &reason, const QString &file)
 {
     if (file.isEmpty()) {
         reason = tr("non c'è una cartella per le impostazioni");
@@ -104,7 +128,7 @@ bool saveLessonChoice(LessonChoice choice, bool on, QString &reason, const QStri
     // QSettings writes through a temporary file renamed over the old one,
     // so the child's program never reads half a file.
     QSettings ini(file, QSettings::IniFormat);
-    ini.setValue(Section + u'/' + QLatin1String(Choices[int(choice)].key), on);
+    ini.setValue(Section + u'/' + key, value);
     ini.sync();
     switch (ini.status()) {
     case QSettings::NoError:
@@ -117,6 +141,18 @@ bool saveLessonChoice(LessonChoice choice, bool on, QString &reason, const QStri
         return false;
     }
     return false;
+}
+
+} // namespace
+
+bool saveLessonChoice(LessonChoice choice, bool on, QString &reason, const QString &file)
+{
+    return saveValue(QLatin1String(Choices[int(choice)].key), on, reason, file);
+}
+
+bool saveActivity(Activity activity, QString &reason, const QString &file)
+{
+    return saveValue(ActivityKey, ActivityWords[int(activity)], reason, file);
 }
 
 LessonSettingsWatcher::LessonSettingsWatcher(const QStringList &files, QObject *parent)

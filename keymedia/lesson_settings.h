@@ -16,10 +16,19 @@ class QFileSystemWatcher;
 // them at start and follows every change while it runs.
 namespace KeyMedia {
 
+// What the child's window is for (attivita): the lesson, where every key is
+// shown with its recording and picture, or the game, where the program says
+// a key and the child finds it.
+enum class Activity {
+    Explore, // esplora: the lesson, as it always was
+    Listen,  // ascolta: "Ascolta e trova"
+};
+
 struct LessonSettings {
     bool capitals = false;   // maiuscole: letters shown as capitals, a capital typed is its letter
     bool fullScreen = false; // schermo_intero: the lesson on the whole screen
     bool childLock = false;  // blocco_bambino: only the word "esci" ends the lesson
+    Activity activity = Activity::Explore;
 
     friend bool operator==(const LessonSettings &, const LessonSettings &) = default;
 };
@@ -38,7 +47,7 @@ QStringList settingsFiles();
 // The choices the files make. Each choice comes from the first file that
 // makes it: a file that is missing, unreadable or damaged makes none, and a
 // value that is not a yes or a no ("true", "false", "1", "0", "sì", "no"…)
-// is no choice either. Never fails: at worst, the choices are all off.
+// is no choice either, nor an activity other than esplora or ascolta. Never fails: at worst, the choices are all off.
 LessonSettings readLessonSettings(const QStringList &files = settingsFiles());
 
 enum class LessonChoice { Capitals, FullScreen, ChildLock };
@@ -48,6 +57,9 @@ enum class LessonChoice { Capitals, FullScreen, ChildLock };
 // The file is replaced whole or not at all. On failure returns false and
 // sets reason to a short Italian explanation.
 bool saveLessonChoice(LessonChoice choice, bool on, QString &reason, const QString &file = userSettingsFile());
+
+// Writes the activity to the user's file, as saveLessonChoice() does a choice.
+bool saveActivity(Activity activity, QString &reason, const QString &file = userSettingsFile());
 
 // Tells when the choices the files make have changed, a moment after a
 // file is written, created or removed, with no wake-up while nothing changes.

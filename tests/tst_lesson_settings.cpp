@@ -14,10 +14,11 @@ using namespace KeyMedia;
 
 namespace {
 
-// The settings as letters: capitals, full screen, child lock; '-' off.
+// The settings as letters: capitals, full screen, child lock, the game; '-' off.
 QByteArray text(const LessonSettings &s)
 {
-    return QByteArray(s.capitals ? "M" : "-") + (s.fullScreen ? "S" : "-") + (s.childLock ? "B" : "-");
+    return QByteArray(s.capitals ? "M" : "-") + (s.fullScreen ? "S" : "-") + (s.childLock ? "B" : "-")
+        + (s.activity == Activity::Listen ? "A" : "-");
 }
 
 void write(const QString &path, const QByteArray &bytes)
@@ -66,23 +67,32 @@ void TestLessonSettings::read_data()
     QTest::addColumn<QByteArray>("expected");
 
     const QByteArray all = "[lezione]\nmaiuscole=true\nschermo_intero=true\nblocco_bambino=true\n";
-    QTest::newRow("no file") << QByteArray() << QByteArray() << QByteArray("---");
-    QTest::newRow("family's") << QByteArray("[lezione]\nmaiuscole=true\n") << QByteArray() << QByteArray("M--");
-    QTest::newRow("school's") << QByteArray() << all << QByteArray("MSB");
+    QTest::newRow("no file") << QByteArray() << QByteArray() << QByteArray("----");
+    QTest::newRow("family's") << QByteArray("[lezione]\nmaiuscole=true\n") << QByteArray() << QByteArray("M---");
+    QTest::newRow("school's") << QByteArray() << all << QByteArray("MSB-");
     QTest::newRow("family over school")
-        << QByteArray("[lezione]\nschermo_intero=false\nblocco_bambino=0\n") << all << QByteArray("M--");
+        << QByteArray("[lezione]\nschermo_intero=false\nblocco_bambino=0\n") << all << QByteArray("M---");
     QTest::newRow("Italian and other words")
         << QByteArray("[lezione]\nmaiuscole = Sì\nschermo_intero=yes\nblocco_bambino=NO\n") << all
-        << QByteArray("MS-");
+        << QByteArray("MS--");
     QTest::newRow("not a yes or a no")
         << QByteArray("[lezione]\nmaiuscole=forse\nschermo_intero=\nblocco_bambino=2\n") << all
-        << QByteArray("MSB");
-    QTest::newRow("another section") << QByteArray("[altro]\nmaiuscole=true\n") << QByteArray() << QByteArray("---");
-    QTest::newRow("damaged") << QByteArray("\0\xff\xfe[lez\x01ione\n=\n\n[[[", 16) << QByteArray() << QByteArray("---");
-    QTest::newRow("damaged family, school's") << QByteArray("\xff\xfe\0\0garbage=\"", 12) << all << QByteArray("MSB");
+        << QByteArray("MSB-");
+    QTest::newRow("another section") << QByteArray("[altro]\nmaiuscole=true\n") << QByteArray() << QByteArray("----");
+    QTest::newRow("damaged") << QByteArray("\0\xff\xfe[lez\x01ione\n=\n\n[[[", 16) << QByteArray() << QByteArray("----");
+    QTest::newRow("damaged family, school's") << QByteArray("\xff\xfe\0\0garbage=\"", 12) << all << QByteArray("MSB-");
     QTest::newRow("too big to be one")
-        << QByteArray("[lezione]\nmaiuscole=true\n") + QByteArray(100'000, '#') << QByteArray() << QByteArray("---");
-    QTest::newRow("a folder in its place") << QByteArray("folder") << all << QByteArray("MSB");
+        << QByteArray("[lezione]\nmaiuscole=true\n") + QByteArray(100'000, '#') << QByteArray() << QByteArray("----");
+    QTest::newRow("a folder in its place") << QByteArray("folder") << all << QByteArray("MSB-");
+    QTest::newRow("the game") << QByteArray("[lezione]\nattivita=ascolta\n") << QByteArray() << QByteArray("---A");
+    QTest::newRow("the game, as a person types it")
+        << QByteArray("[lezione]\nattivita = Ascolta \n") << QByteArray() << QByteArray("---A");
+    QTest::newRow("the school's game") << QByteArray() << all + "attivita=ascolta\n" << QByteArray("MSBA");
+    QTest::newRow("the family's lesson over the school's game")
+        << QByteArray("[lezione]\nattivita=esplora\n") << all + "attivita=ascolta\n" << QByteArray("MSB-");
+    QTest::newRow("not an activity")
+        << QByteArray("[lezione]\nattivita=gioca\n") << QByteArray("[lezione]\nattivita=ascolta\n")
+        << QByteArray("---A");
 }
 
 void TestLessonSettings::read()
@@ -114,17 +124,25 @@ void TestLessonSettings::saveKeepsTheRest()
     write(school, "[lezione]\nschermo_intero=true\nblocco_bambino=true\n");
     QString reason;
     QVERIFY2(saveLessonChoice(LessonChoice::FullScreen, false, reason, file), qPrintable(reason));
-    QCOMPARE(text(readLessonSettings({file, school})), "--B");
+    QCOMPARE(text(readLessonSettings({file, school})), "--B-");
 
     write(file, "[lezione]\nattivita=ascolta\nmaiuscole=false\n\n[scuola]\nclasse=1A\n");
     QVERIFY2(saveLessonChoice(LessonChoice::Capitals, true, reason, file), qPrintable(reason));
     QVERIFY2(saveLessonChoice(LessonChoice::ChildLock, false, reason, file), qPrintable(reason));
-    QCOMPARE(text(readLessonSettings({file})), "M--");
+    QCOMPARE(text(readLessonSettings({file})), "M--A");
     // The choice the family did not make there is the school's.
-    QCOMPARE(text(readLessonSettings({file, school})), "MS-");
+    QCOMPARE(text(readLessonSettings({file, school})), "MS-A");
     const QSettings ini(file, QSettings::IniFormat);
     QCOMPARE(ini.value(u"lezione/attivita"_s).toString(), u"ascolta"_s);
     QCOMPARE(ini.value(u"scuola/classe"_s).toString(), u"1A"_s);
+
+    // The activity is saved the same way, and read back as the word it is.
+    QVERIFY2(saveActivity(Activity::Explore, reason, file), qPrintable(reason));
+    QCOMPARE(text(readLessonSettings({file, school})), "MS--");
+    QVERIFY2(saveActivity(Activity::Listen, reason, file), qPrintable(reason));
+    QCOMPARE(text(readLessonSettings({file, school})), "MS-A");
+    QCOMPARE(QSettings(file, QSettings::IniFormat).value(u"lezione/attivita"_s).toString(), u"ascolta"_s);
+    QCOMPARE(QSettings(file, QSettings::IniFormat).value(u"scuola/classe"_s).toString(), u"1A"_s);
 }
 
 void TestLessonSettings::saveRefused()
@@ -144,11 +162,12 @@ void TestLessonSettings::watch_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("saved by the recorder") << u"save"_s << QByteArray("M-B");
-    QTest::newRow("file and folder made after the start") << u"fresh"_s << QByteArray("-S-");
-    QTest::newRow("edited in place") << u"edit"_s << QByteArray("--B");
-    QTest::newRow("family's removed, school's again") << u"remove"_s << QByteArray("MSB");
-    QTest::newRow("school's changed") << u"school"_s << QByteArray("M--");
+    QTest::newRow("saved by the recorder") << u"save"_s << QByteArray("M-B-");
+    QTest::newRow("file and folder made after the start") << u"fresh"_s << QByteArray("-S--");
+    QTest::newRow("edited in place") << u"edit"_s << QByteArray("--B-");
+    QTest::newRow("family's removed, school's again") << u"remove"_s << QByteArray("MSB-");
+    QTest::newRow("school's changed") << u"school"_s << QByteArray("M---");
+    QTest::newRow("the game chosen in the recorder") << u"game"_s << QByteArray("---A");
 }
 
 void TestLessonSettings::watch()
@@ -167,7 +186,7 @@ void TestLessonSettings::watch()
 
     LessonSettingsWatcher watcher({familyFile, schoolFile});
     QSignalSpy changed(&watcher, &LessonSettingsWatcher::changed);
-    QCOMPARE(text(watcher.settings()), "---");
+    QCOMPARE(text(watcher.settings()), "----");
 
     QString reason;
     if (change == u"save") {
@@ -181,9 +200,11 @@ void TestLessonSettings::watch()
         file.write("[lezione]\nblocco_bambino=true\nmaiuscole=0\nschermo_intero=0\n");
     } else if (change == u"remove") {
         QVERIFY(QFile::remove(familyFile));
+    } else if (change == u"game") {
+        QVERIFY2(saveActivity(Activity::Listen, reason, familyFile), qPrintable(reason));
     } else if (change == u"school") {
         QVERIFY(QFile::remove(familyFile));
-        QTRY_COMPARE_WITH_TIMEOUT(text(watcher.settings()), "MSB", 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(text(watcher.settings()), "MSB-", 2000);
         write(schoolFile, "[lezione]\nmaiuscole=true\n");
     }
     QTRY_COMPARE_WITH_TIMEOUT(text(watcher.settings()), expected, 2000);
