@@ -12,12 +12,52 @@ const QString OtherKeyText = QStringLiteral("Premi un altro tasto");
 const QString OtherKeyTitle = QStringLiteral("Fai attenzione, non hai premuto un tasto alfanumerico");
 const QString PictureErrorTitle = QStringLiteral("Immagine non disponibile");
 
+} // namespace
+
+namespace Lesson {
+
 QString keyString(char32_t keyCode)
 {
     return QString::fromUcs4(&keyCode, 1);
 }
 
-} // namespace
+bool followLock(char32_t &keyCode, LessonChoices &choices)
+{
+    if (!choices.childLock)
+        return true;
+    // A toddler's Escape changes nothing at all; the grown-up's word ends
+    // the lesson as Escape would.
+    if (keyCode == EscapeCode)
+        return false;
+    choices.lastKeys = (choices.lastKeys + keyString(keyCode).toLower()).right(ExitWord.size());
+    if (choices.lastKeys == ExitWord)
+        keyCode = EscapeCode;
+    return true;
+}
+
+void sayGoodbye(WindowOperations &window)
+{
+    window.showMessage(FarewellText, FarewellTitle, MessageIcon::Exclamation);
+    window.endProgram();
+}
+
+void showPicture(WindowOperations &window, const QString &picture)
+{
+    window.setPictureVisible(true);
+    QString reason;
+    if (!window.loadPicture(picture, reason)) {
+        // A damaged or missing picture must not end a child's lesson: the
+        // recording is already playing, so hide the previous key's picture,
+        // tell the grown-up which file is at fault, and carry on.
+        window.setPictureVisible(false);
+        window.showMessage(QStringLiteral("Non riesco a mostrare l'immagine\n%1\n\n%2").arg(picture, reason),
+                           PictureErrorTitle, MessageIcon::Critical);
+    }
+}
+
+} // namespace Lesson
+
+using Lesson::keyString;
 
 void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations &sound)
 {
@@ -27,22 +67,14 @@ void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations 
 
 void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations &sound, LessonChoices &choices)
 {
-    if (choices.childLock) {
-        // A toddler's Escape changes nothing at all; the grown-up's word ends
-        // the lesson as Escape would.
-        if (keyCode == Lesson::EscapeCode)
-            return;
-        choices.lastKeys = (choices.lastKeys + keyString(keyCode).toLower()).right(Lesson::ExitWord.size());
-        if (choices.lastKeys == Lesson::ExitWord)
-            keyCode = Lesson::EscapeCode;
-    }
+    if (!Lesson::followLock(keyCode, choices))
+        return;
 
     window.setLabelFontSize(Lesson::KeyFontSize);
     window.focusKeyBox();
 
     if (keyCode == Lesson::EscapeCode) {
-        window.showMessage(FarewellText, FarewellTitle, MessageIcon::Exclamation);
-        window.endProgram();
+        Lesson::sayGoodbye(window);
         return;
     }
 
@@ -63,16 +95,5 @@ void Text1_KeyPress(char32_t keyCode, WindowOperations &window, SoundOperations 
 
     const QString folder = window.programFolder();
     sound.suona(KeyMedia::findMediaFile(folder, key, u".wav"));
-    window.setPictureVisible(true);
-
-    const QString picture = KeyMedia::findMediaFile(folder, key, u".jpg");
-    QString reason;
-    if (!window.loadPicture(picture, reason)) {
-        // A damaged or missing picture must not end a child's lesson: the
-        // recording is already playing, so hide the previous key's picture,
-        // tell the grown-up which file is at fault, and carry on.
-        window.setPictureVisible(false);
-        window.showMessage(QStringLiteral("Non riesco a mostrare l'immagine\n%1\n\n%2").arg(picture, reason),
-                           PictureErrorTitle, MessageIcon::Critical);
-    }
+    Lesson::showPicture(window, KeyMedia::findMediaFile(folder, key, u".jpg"));
 }

@@ -69,6 +69,25 @@ inline constexpr QStringView ExitWord = u"esci";
 
 } // namespace Lesson
 
+namespace Lesson {
+
+// What the child lock makes of a key: nothing for Escape (false), Escape
+// for the last letter of the grown-up's word; any other key is itself.
+// Without the lock every key is itself.
+bool followLock(char32_t &keyCode, LessonChoices &choices);
+
+// The farewell box, then the end of the program.
+void sayGoodbye(WindowOperations &window);
+
+// A key as one string, its character.
+QString keyString(char32_t keyCode);
+
+// Shows the picture file in the picture box; one that cannot be shown is
+// hidden and named in a box for the grown-up, and the lesson goes on.
+void showPicture(WindowOperations &window, const QString &picture);
+
+} // namespace Lesson
+
 // Everything one character key does: Escape ends the lesson, a digit or a
 // lower-case letter is shown with its picture and recording, any other key is
 // shown and answered with a message box.
