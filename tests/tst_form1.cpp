@@ -79,6 +79,7 @@ private slots:
     void wholeScreen();
     void childLock();
     void loneAlt();
+    void listeningGame();
 
 private:
     UnansweredBoxGuard m_unanswered;
@@ -489,6 +490,90 @@ void TestForm1::loneAlt()
     QCOMPARE(QApplication::focusWidget(), m_form->text1());
     m_form->menuBar()->setStyle(nullptr);
     delete windowsStyle;
+}
+
+// The game in the window: the question, the answer in grey after the
+// misses, the star won; back to the lesson as the design has it.
+void TestForm1::listeningGame()
+{
+    for (const QString &vowel : {u"e"_s, u"i"_s, u"o"_s, u"u"_s})
+        QVERIFY(m_media.put(vowel + u".jpg"_s, picture(QSize(120, 90), 120)));
+    BoxAnswerer answerer;
+    m_form->applyChoices({.activity = KeyMedia::Activity::Listen});
+    QCOMPARE(m_form->label1()->text(), u"Ascolta e premi il tasto giusto"_s);
+    QVERIFY(m_form->levelLabel()->isVisible());
+    QCOMPARE(m_form->levelLabel()->text(), u"Livello 1"_s);
+    QVERIFY(m_form->starRow()->isVisible());
+    QVERIFY(!m_form->picture1()->isVisible());
+
+    QTRY_COMPARE_WITH_TIMEOUT(m_form->label1()->text(), u"?"_s, 10000);
+    QVERIFY(m_form->picture1()->isVisible());
+    const QString asked = m_form->game()->asked();
+    QVERIFY2(u"aeiou"_s.contains(asked), qPrintable(asked));
+
+    // What the label shows, by its ink: cyan, grey, or none.
+    const auto ink = [this] {
+        const QImage label = m_form->label1()->grab().toImage();
+        int cyan = 0, grey = 0;
+        for (int y = 0; y < label.height(); ++y) {
+            for (int x = 0; x < label.width(); ++x) {
+                const QColor pixel = label.pixelColor(x, y);
+                cyan += pixel == QColor(0, 255, 255);
+                grey += pixel == QColor(128, 128, 128);
+            }
+        }
+        return QStringLiteral("%1%2").arg(cyan > 1000 ? u"cyan"_s : QString(), grey > 1000 ? u"grey"_s : QString());
+    };
+    // Gold in each of the five stars' places.
+    const auto stars = [this] {
+        const QImage row = m_form->starRow()->grab().toImage();
+        QString gold;
+        for (int star = 0; star < 5; ++star) {
+            int pixels = 0;
+            for (int y = 0; y < row.height(); ++y) {
+                for (int x = star * row.width() / 5; x < (star + 1) * row.width() / 5; ++x) {
+                    const QColor pixel = row.pixelColor(x, y);
+                    pixels += pixel.red() > 200 && pixel.green() > 150 && pixel.blue() < 60;
+                }
+            }
+            gold += pixels > 20 ? u'*' : u'.';
+        }
+        return gold;
+    };
+    QCOMPARE(ink(), u"cyan"_s);
+    QCOMPARE(stars(), u"....."_s);
+
+    // Other keys do nothing; misses hide the wrong key, then show the answer in grey.
+    const QString wrong = asked == u"a" ? u"e"_s : u"a"_s;
+    typeText(m_form->text1(), u"!"_s);
+    typeText(m_form->text1(), wrong);
+    typeText(m_form->text1(), wrong);
+    QCOMPARE(m_form->label1()->text(), u"?"_s);
+    typeText(m_form->text1(), wrong);
+    QCOMPARE(m_form->label1()->text(), asked);
+    QCOMPARE(ink(), u"grey"_s);
+
+    typeText(m_form->text1(), asked);
+    QCOMPARE(m_form->label1()->text(), asked);
+    QCOMPARE(ink(), u"cyan"_s);
+    QCOMPARE(stars(), u"*...."_s);
+    QVERIFY(answerer.boxes.isEmpty());
+
+    // The next question comes by itself.
+    QTRY_COMPARE_WITH_TIMEOUT(m_form->label1()->text(), u"?"_s, 10000);
+    QVERIFY(m_form->game()->asked() != asked);
+
+    // Back to the lesson: its invitation, no level, no stars, keys as before.
+    m_form->applyChoices({});
+    QVERIFY(!m_form->game());
+    QCOMPARE(m_form->label1()->text(), u"Premi un tasto  numerico o alfabetico"_s);
+    QVERIFY(!m_form->levelLabel()->isVisible());
+    QVERIFY(!m_form->starRow()->isVisible());
+    QVERIFY(!m_form->picture1()->isVisible());
+    typeText(m_form->text1(), u"b"_s);
+    QCOMPARE(m_form->label1()->text(), u"b"_s);
+    QCOMPARE(ink(), u"cyan"_s);
+    QVERIFY(m_form->picture1()->isVisible());
 }
 
 QTEST_MAIN(TestForm1)

@@ -21,6 +21,7 @@
 #include <QStyleHints>
 
 #include <algorithm>
+#include <cmath>
 #include <future>
 #include <system_error>
 #include <utility>
@@ -36,6 +37,18 @@ constexpr QRect Picture1Geometry(8, 296, 65, 73);
 const QString Invitation = QStringLiteral("Premi un tasto  numerico o alfabetico");
 constexpr float InvitationPoints = 72;
 const QString InvitationInCapitals = QStringLiteral("PREMI UN TASTO NUMERICO O ALFABETICO");
+const QString GameInvitation = QStringLiteral("Ascolta e premi il tasto giusto");
+const QString GameInvitationInCapitals = QStringLiteral("ASCOLTA E PREMI IL TASTO GIUSTO");
+const QStringList Invitations{Invitation, InvitationInCapitals, GameInvitation, GameInvitationInCapitals};
+
+// The listening game's level and stars, in the bottom right corner, beside
+// the picture, which reaches down to the bottom edge.
+constexpr QRect LevelGeometry(317, 498, 192, 24);
+constexpr float LevelPoints = 12;
+constexpr QRect StarsGeometry(365, 526, 144, 24);
+const QColor Cyan(0, 255, 255);
+// The answer shown after the misses: there, but not yet found.
+const QColor AnswerGrey(128, 128, 128);
 const QString EscapeHint = QStringLiteral("Per uscire dal programma premi il tasto esc");
 const QString ExitWordHint = QStringLiteral("Per uscire dal programma scrivi esci");
 
@@ -105,6 +118,52 @@ QImage shownAt(QImage image, qreal scale, qreal screenRatio)
 
 } // namespace
 
+// The listening game's row of five small stars: those won in the level in
+// gold, the others as a dim outline.
+class StarRow : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+    int count() const { return m_count; }
+    void setCount(int count)
+    {
+        if (count != m_count) {
+            m_count = count;
+            update();
+        }
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal side = height();
+        const qreal gap = (width() - Game::StarsPerLevel * side) / (Game::StarsPerLevel - 1);
+        QPolygonF star;
+        for (int i = 0; i < 10; ++i) {
+            const qreal radius = (i % 2 ? 0.2 : 0.5) * side;
+            const qreal angle = M_PI * (i / 5.0 - 0.5);
+            star << QPointF(side / 2 + radius * std::cos(angle), side * 0.54 + radius * std::sin(angle));
+        }
+        for (int i = 0; i < Game::StarsPerLevel; ++i) {
+            const QPolygonF placed = star.translated(i * (side + gap), 0);
+            if (i < m_count) {
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(QColor(255, 204, 0));
+            } else {
+                painter.setPen(QPen(QColor(90, 90, 90), std::max(1.0, side / 16)));
+                painter.setBrush(Qt::NoBrush);
+            }
+            painter.drawPolygon(placed);
+        }
+    }
+
+private:
+    int m_count = 0;
+};
+
 Form1::Form1(QWidget *parent)
     : QMainWindow(parent)
 {
@@ -126,6 +185,11 @@ Form1::Form1(QWidget *parent)
     createControls();
     createMenus();
     m_keyboardHold = new KeyboardHold(this);
+    m_gameWait.setSingleShot(true);
+    connect(&m_gameWait, &QTimer::timeout, this, [this] {
+        if (m_game && !m_ending)
+            m_game->waitEnded();
+    });
 
     // Not adjustSize(): it would cap the window at two thirds of a small screen.
     resize(sizeHint());
@@ -156,7 +220,7 @@ void Form1::createControls()
     QFont labelFont(QStringLiteral("Arial"), InvitationPoints, QFont::Bold);
     m_label1->setFont(labelFont);
     QPalette labelPalette = m_label1->palette();
-    labelPalette.setColor(QPalette::WindowText, QColor(0, 255, 255));
+    labelPalette.setColor(QPalette::WindowText, Cyan);
     labelPalette.setColor(QPalette::Window, ground);
     m_label1->setPalette(labelPalette);
     m_label1->setAutoFillBackground(true);
@@ -190,6 +254,21 @@ void Form1::createControls()
     m_picture1->setFocusPolicy(Qt::StrongFocus);
     m_picture1->setCursor(Qt::ArrowCursor);
     m_picture1->hide();
+
+    m_level = new QLabel(surface);
+    m_level->setObjectName(QStringLiteral("Livello"));
+    m_level->setGeometry(LevelGeometry);
+    m_level->setTextFormat(Qt::PlainText);
+    m_level->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_level->setFont(QFont(QStringLiteral("Arial"), LevelPoints, QFont::Bold));
+    QPalette levelPalette = m_level->palette();
+    levelPalette.setColor(QPalette::WindowText, Cyan);
+    m_level->setPalette(levelPalette);
+    m_level->hide();
+    m_stars = new StarRow(surface);
+    m_stars->setObjectName(QStringLiteral("Stelle"));
+    m_stars->setGeometry(StarsGeometry);
+    m_stars->hide();
 
     setTabOrder(m_text1, m_picture1);
     m_text1->setFocus();
@@ -276,7 +355,10 @@ void Form1::keyPress(const QString &text)
     for (const char32_t code : text.toUcs4()) {
         if (m_ending)
             return;
-        Text1_KeyPress(code, *this, *this, m_choices);
+        if (m_game)
+            m_game->keyPress(code, m_choices);
+        else
+            Text1_KeyPress(code, *this, *this, m_choices);
     }
 }
 
@@ -295,8 +377,9 @@ void Form1::applyChoices(const KeyMedia::LessonSettings &settings)
     m_choices.capitals = settings.capitals;
     m_choices.childLock = settings.childLock;
     m_choices.lastKeys.clear();
-    if (m_label1->text() == Invitation || m_label1->text() == InvitationInCapitals) {
-        m_label1->setText(settings.capitals ? InvitationInCapitals : Invitation);
+    setActivity(settings.activity);
+    if (Invitations.contains(m_label1->text())) {
+        m_label1->setText(invitation());
         setLabelFontSize(invitationPoints());
     }
     m_escapeHint->setText(settings.childLock ? ExitWordHint : EscapeHint);
@@ -325,15 +408,42 @@ void Form1::applyChoices(const KeyMedia::LessonSettings &settings)
     layOut();
 }
 
+void Form1::setActivity(KeyMedia::Activity activity)
+{
+    const bool game = activity == KeyMedia::Activity::Listen;
+    if (game == bool(m_game))
+        return;
+    // Either activity starts afresh from its invitation.
+    stopWait();
+    m_game.reset();
+    setCaptionGrey(false);
+    m_picture1->hide();
+    m_picturePath.clear();
+    m_label1->setText(game ? GameInvitation : Invitation);
+    m_level->setVisible(game);
+    m_stars->setVisible(game);
+    if (game) {
+        m_game = std::make_unique<ListenGame>(static_cast<GameWindowOperations &>(*this), static_cast<SoundOperations &>(*this));
+        m_game->start();
+    }
+}
+
+QString Form1::invitation() const
+{
+    if (m_game)
+        return m_choices.capitals ? GameInvitationInCapitals : GameInvitation;
+    return m_choices.capitals ? InvitationInCapitals : Invitation;
+}
+
 float Form1::invitationPoints() const
 {
-    // Capitals are wider: the invitation's longest word would not fit the
-    // label at the design's size, so the capitals are as large as fits.
+    // The lesson's invitation is as designed. Others may be wider (the
+    // capitals): every word whole within the label, as large as fits.
     float points = InvitationPoints;
-    if (m_label1->text() != InvitationInCapitals)
+    if (m_label1->text() == Invitation)
         return points;
     QFont font = m_label1->font();
-    const QStringList words = InvitationInCapitals.split(u' ', Qt::SkipEmptyParts);
+    const QStringList words = m_label1->text().split(u' ', Qt::SkipEmptyParts);
     for (; points > 8; points -= 2) {
         font.setPointSizeF(points);
         const QFontMetrics metrics(font);
@@ -363,6 +473,11 @@ void Form1::layOut()
     m_label1->setGeometry(place(Label1Geometry));
     m_text1->setGeometry(place(Text1Geometry));
     m_picture1->move(place(Picture1Geometry).topLeft());
+    m_level->setGeometry(place(LevelGeometry));
+    QFont levelFont = m_level->font();
+    levelFont.setPointSizeF(LevelPoints * m_scale);
+    m_level->setFont(levelFont);
+    m_stars->setGeometry(place(StarsGeometry));
     setLabelFontSize(m_labelPoints);
     if (!m_picturePath.isEmpty())
         showPicture();
@@ -488,7 +603,36 @@ void Form1::showMessage(const QString &text, const QString &title, MessageIcon i
 void Form1::endProgram()
 {
     m_ending = true;
+    stopWait();
     QCoreApplication::exit(0);
+}
+
+void Form1::setCaptionGrey(bool grey)
+{
+    QPalette palette = m_label1->palette();
+    palette.setColor(QPalette::WindowText, grey ? AnswerGrey : Cyan);
+    m_label1->setPalette(palette);
+}
+
+void Form1::showProgress(int level, int stars)
+{
+    m_level->setText(QStringLiteral("Livello %1").arg(level));
+    m_stars->setCount(stars);
+}
+
+void Form1::startWait(int ms)
+{
+    m_gameWait.start(ms);
+}
+
+void Form1::stopWait()
+{
+    m_gameWait.stop();
+}
+
+QWidget *Form1::starRow() const
+{
+    return m_stars;
 }
 
 void Form1::startSound()

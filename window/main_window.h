@@ -3,9 +3,11 @@
 
 #include "key_handler.h"
 #include "lesson_settings.h"
+#include "listen_game.h"
 #include "sound_player.h"
 
 #include <QMainWindow>
+#include <QTimer>
 
 #include <memory>
 
@@ -13,10 +15,12 @@ class KeyboardHold;
 class QAction;
 class QLabel;
 class QLineEdit;
+class StarRow;
 
 // The program's only window: the big label, the picture box, the hidden key
 // box that hands every typed character to the key lesson, and the menu bar.
-class Form1 : public QMainWindow, private WindowOperations, private SoundOperations
+// For the listening game, the level and its stars below them.
+class Form1 : public QMainWindow, private GameWindowOperations, private SoundOperations
 {
     Q_OBJECT
 
@@ -28,6 +32,11 @@ public:
     QLabel *label1() const { return m_label1; }
     QLineEdit *text1() const { return m_text1; }
     QLabel *picture1() const { return m_picture1; }
+    // The listening game's level ("Livello 1") and its stars; hidden in the lesson.
+    QLabel *levelLabel() const { return m_level; }
+    QWidget *starRow() const;
+    // The listening game, while it is the activity chosen.
+    const ListenGame *game() const { return m_game.get(); }
 
     // Follows the grown-ups' choices, at start and whenever they change: the
     // lesson open on the screen changes at once, without a restart.
@@ -49,6 +58,8 @@ private:
     void widenPictureFrame();
     void layOut();
     float invitationPoints() const;
+    QString invitation() const;
+    void setActivity(KeyMedia::Activity activity);
     void showPicture();
     void setShownPicture(const QImage &shown);
 
@@ -62,15 +73,25 @@ private:
     void showMessage(const QString &text, const QString &title, MessageIcon icon) override;
     void endProgram() override;
 
+    // GameWindowOperations
+    void setCaptionGrey(bool grey) override;
+    void showProgress(int level, int stars) override;
+    void startWait(int ms) override;
+    void stopWait() override;
+
     // SoundOperations
     void suona(const QString &path) override;
 
     QLabel *m_label1 = nullptr;
     QLineEdit *m_text1 = nullptr;
     QLabel *m_picture1 = nullptr;
+    QLabel *m_level = nullptr;
+    StarRow *m_stars = nullptr;
     QAction *m_escapeHint = nullptr;
     KeyboardHold *m_keyboardHold = nullptr;
     LessonChoices m_choices;
+    std::unique_ptr<ListenGame> m_game;
+    QTimer m_gameWait;
     bool m_fullScreen = false;
     qreal m_scale = 1;
     QPoint m_origin;
