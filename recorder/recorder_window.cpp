@@ -7,6 +7,7 @@
 #include "picture_reader.h"
 #include "take_processing.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -21,6 +22,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStandardPaths>
@@ -167,6 +169,26 @@ QLayout *RecorderWindow::createLessonChoices()
     m_capitals = choice(LessonChoice::Capitals, tr("Lettere maiuscole"), tr("Le lettere si vedono maiuscole, come a scuola."));
     m_fullScreen = choice(LessonChoice::FullScreen, tr("Schermo intero"), tr("La lezione occupa tutto lo schermo."));
     m_childLock = choice(LessonChoice::ChildLock, tr("Blocco bambino"), tr("Esc non chiude: per uscire si scrive esci."));
+
+    // The activity in a column of its own beside them, not a row below:
+    // the window keeps its height.
+    auto *activity = new QLabel(tr("Attività"));
+    m_exploreActivity = new QRadioButton(tr("Esplora i tasti"));
+    m_exploreActivity->setToolTip(tr("Ogni tasto premuto si vede e si sente."));
+    m_listenActivity = new QRadioButton(tr("Ascolta e trova"));
+    m_listenActivity->setToolTip(tr("Il programma dice un tasto e il bambino lo cerca sulla tastiera."));
+    activity->setBuddy(m_exploreActivity);
+    auto *activities = new QButtonGroup(this);
+    activities->addButton(m_exploreActivity);
+    activities->addButton(m_listenActivity);
+    layout->setColumnMinimumWidth(2, 2 * layout->horizontalSpacing());
+    layout->addWidget(activity, 0, 3);
+    layout->addWidget(m_exploreActivity, 1, 3);
+    layout->addWidget(m_listenActivity, 2, 3);
+    // One of the two is always checked: the other's signal would save the same.
+    connect(m_listenActivity, &QRadioButton::toggled, this, [this](bool on) {
+        saveActivity(on ? KeyMedia::Activity::Listen : KeyMedia::Activity::Explore);
+    });
     showLessonChoices();
     return layout;
 }
@@ -181,12 +203,25 @@ void RecorderWindow::showLessonChoices()
         const QSignalBlocker quiet(check);
         check->setChecked(on);
     }
+    const QSignalBlocker quiet(m_listenActivity);
+    (settings.activity == KeyMedia::Activity::Listen ? m_listenActivity : m_exploreActivity)->setChecked(true);
 }
 
 void RecorderWindow::saveLessonChoice(KeyMedia::LessonChoice choice, bool on)
 {
     QString reason;
-    if (KeyMedia::saveLessonChoice(choice, on, reason)) {
+    showChoiceSaved(KeyMedia::saveLessonChoice(choice, on, reason), reason);
+}
+
+void RecorderWindow::saveActivity(KeyMedia::Activity activity)
+{
+    QString reason;
+    showChoiceSaved(KeyMedia::saveActivity(activity, reason), reason);
+}
+
+void RecorderWindow::showChoiceSaved(bool saved, const QString &reason)
+{
+    if (saved) {
         setStatusText(tr("Scelta salvata: la lezione aperta la segue subito."), false);
         return;
     }

@@ -8,6 +8,7 @@
 
 class KeyGrid;
 class QCheckBox;
+class QRadioButton;
 class QLabel;
 class QLayout;
 class QProgressBar;
@@ -48,6 +49,9 @@ private:
     void setStatusText(const QString &text, bool error);
     QLayout *createLessonChoices();
     void saveLessonChoice(KeyMedia::LessonChoice choice, bool on);
+    void saveActivity(KeyMedia::Activity activity);
+    // Tells whether a choice was saved; if not, why, and shows again what the lesson will do.
+    void showChoiceSaved(bool saved, const QString &reason);
     void showLessonChoices();
 
     RecordingSession m_session;
@@ -70,4 +74,6 @@ private:
     QCheckBox *m_capitals = nullptr;
     QCheckBox *m_fullScreen = nullptr;
     QCheckBox *m_childLock = nullptr;
+    QRadioButton *m_exploreActivity = nullptr;
+    QRadioButton *m_listenActivity = nullptr;
 };

@@ -6,7 +6,9 @@
 #include "recorder_window.h"
 #include "test_support.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
+#include <QRadioButton>
 #include <QLibraryInfo>
 #include <QScopeGuard>
 #include <QSettings>
@@ -191,15 +193,20 @@ void TestRecorderWindow::tabReachesEveryControl()
         reached << QApplication::focusWidget();
     }
     const auto controls = m_shown->window.findChildren<QAbstractButton *>();
-    QCOMPARE(controls.size(), 36 + 8 + 3);
+    QCOMPARE(controls.size(), 36 + 8 + 3 + 2);
     // Every control is there to be reached on a 1024 × 768 screen, below a
     // title bar and a desktop's top panel (some 64 pixels together).
     const QSize size(m_shown->window.minimumSizeHint().width(), m_shown->window.sizeHint().height());
     QVERIFY2(size.width() <= 1024 && size.height() <= 768 - 64,
              qPrintable(QStringLiteral("%1 × %2").arg(size.width()).arg(size.height())));
     for (QAbstractButton *control : controls) {
+        // A group of radio buttons is one stop for Tab, its checked
+        // button; the arrows go from one to the other.
+        const QList<QAbstractButton *> group = control->group() ? control->group()->buttons() : QList<QAbstractButton *>();
+        const bool groupReached =
+            std::any_of(group.begin(), group.end(), [&reached](QAbstractButton *b) { return reached.contains(b); });
         if (control->isEnabled())
-            QVERIFY2(reached.contains(control), qPrintable(control->text()));
+            QVERIFY2(reached.contains(control) || groupReached, qPrintable(control->text()));
     }
 }
 
@@ -278,6 +285,23 @@ void TestRecorderWindow::lessonChoices()
     QCOMPARE(familyFile.allKeys(), QStringList({u"lezione/blocco_bambino"_s, u"lezione/schermo_intero"_s}));
     QCOMPARE(m_shown->window.statusText(), u"Scelta salvata: la lezione aperta la segue subito."_s);
 
+    // The activity: the lesson unless chosen, the game saved at a click.
+    QMap<QString, QRadioButton *> activities;
+    for (QRadioButton *button : m_shown->window.findChildren<QRadioButton *>())
+        activities[button->text()] = button;
+    QCOMPARE(activities.keys(), QStringList({u"Ascolta e trova"_s, u"Esplora i tasti"_s}));
+    QVERIFY(activities[u"Esplora i tasti"_s]->isChecked());
+    const auto choose = [&activities](const QString &text) {
+        QTest::mouseClick(activities[text], Qt::LeftButton, {}, QPoint(8, activities[text]->height() / 2));
+    };
+    choose(u"Ascolta e trova"_s);
+    QCOMPARE(KeyMedia::readLessonSettings().activity, KeyMedia::Activity::Listen);
+    QVERIFY(!activities[u"Esplora i tasti"_s]->isChecked());
+    choose(u"Esplora i tasti"_s);
+    QCOMPARE(KeyMedia::readLessonSettings().activity, KeyMedia::Activity::Explore);
+    choose(u"Ascolta e trova"_s);
+    QCOMPARE(KeyMedia::readLessonSettings().activity, KeyMedia::Activity::Listen);
+
     // Nowhere to write: the grown-up is told, and the boxes show what the
     // lesson will do, the school's choices.
     QVERIFY(writeFile(m_folders.root.filePath(QStringLiteral("blocked")), "a file"));
@@ -286,6 +310,10 @@ void TestRecorderWindow::lessonChoices()
     QVERIFY2(m_shown->window.statusText().startsWith(u"Non riesco a salvare la scelta"_s),
              qPrintable(m_shown->window.statusText()));
     QCOMPARE(shown(), (QList<bool>{true, false, true}));
+    choose(u"Ascolta e trova"_s);
+    QVERIFY2(m_shown->window.statusText().startsWith(u"Non riesco a salvare la scelta"_s),
+             qPrintable(m_shown->window.statusText()));
+    QVERIFY(activities[u"Esplora i tasti"_s]->isChecked());
 }
 
 QTEST_MAIN(TestRecorderWindow)

@@ -292,6 +292,26 @@ Picture: %2</translation>
         <translation>One moment: I am getting the microphone ready for %1. Speak when I tell you.</translation>
     </message>
     <message>
+        <source>Attività</source>
+        <translation>Activity</translation>
+    </message>
+    <message>
+        <source>Esplora i tasti</source>
+        <translation>Explore the keys</translation>
+    </message>
+    <message>
+        <source>Ogni tasto premuto si vede e si sente.</source>
+        <translation>Every key pressed is seen and heard.</translation>
+    </message>
+    <message>
+        <source>Ascolta e trova</source>
+        <translation>Listen and find</translation>
+    </message>
+    <message>
+        <source>Il programma dice un tasto e il bambino lo cerca sulla tastiera.</source>
+        <translation>The program says a key and the child looks for it on the keyboard.</translation>
+    </message>
+    <message>
         <source>Lettere maiuscole</source>
         <translation>Capital letters</translation>
     </message>
