@@ -2,7 +2,7 @@
 #pragma once
 
 #include "capture.h"
-#include "key_handler.h"
+#include "sound_operations.h"
 #include "take_previews.h"
 
 #include <QImage>
