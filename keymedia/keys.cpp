@@ -18,6 +18,8 @@ const std::array<Key, 36> Keys = {{
 }};
 // clang-format on
 
+const std::array<QStringView, 3> GameSounds = {BravoSound, RiprovaSound, FestaSound};
+
 namespace {
 
 const Key *find(QStringView key)

@@ -26,4 +26,11 @@ bool isRecognizedKey(QStringView key);
 // The word for a key ("ape" for "a"), or nothing for a key the lesson does not know.
 QString wordOf(QStringView key);
 
+// The game's own sounds, found like a key's recording: the family's first, then the pack's.
+inline constexpr QStringView BravoSound = u"bravo";     // a right answer
+inline constexpr QStringView RiprovaSound = u"riprova"; // another key
+inline constexpr QStringView FestaSound = u"festa";     // a level completed
+// All three, in that order, for what goes through each of them.
+extern const std::array<QStringView, 3> GameSounds;
+
 } // namespace KeyMedia

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "sound_operations.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -32,14 +34,6 @@ public:
     // Shows a modal box with a single OK button and returns once it is closed.
     virtual void showMessage(const QString &text, const QString &title, MessageIcon icon) = 0;
     virtual void endProgram() = 0;
-};
-
-// What the key lesson needs of the sound player: start a recording and return at once.
-class SoundOperations
-{
-public:
-    virtual ~SoundOperations() = default;
-    virtual void suona(const QString &path) = 0;
 };
 
 namespace Lesson {

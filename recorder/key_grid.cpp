@@ -7,14 +7,20 @@
 #include "recording_session.h"
 
 #include <QGridLayout>
+#include <QPainter>
 #include <QPalette>
 #include <QToolButton>
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 namespace {
 
 constexpr int GridColumns = 9;
+// A game sound's tile is as wide as two keys': its label and mark on one line
+// beside its sign, so that its row is far shorter than a row of keys.
+constexpr int SoundTileColumns = 2;
 // Space between a tile's text and its edges.
 constexpr int TilePadding = 4;
 // The background of a tile with a voice or picture of the family's: seen at a glance.
@@ -32,6 +38,15 @@ QString wrapped(const QString &text, const QFontMetrics &metrics, int width)
             lines << word;
     }
     return lines.join(u'\n');
+}
+
+// A tile of the family's is green, the others keep the window's colours.
+void colourByOwner(QToolButton *tile, bool own)
+{
+    QPalette palette;
+    if (own)
+        palette.setColor(QPalette::Button, QColor::fromRgb(OwnTile));
+    tile->setPalette(palette);
 }
 
 } // namespace
@@ -58,20 +73,89 @@ KeyGrid::KeyGrid(const QString &programFolder, QWidget *parent)
     int index = 0;
     for (const KeyMedia::Key &entry : KeyMedia::Keys) {
         const QString key = QString(QChar(entry.key));
-        auto *tile = new QToolButton;
-        // A name by which accessibility tools and scripts can find a tile.
-        tile->setObjectName(QStringLiteral("key_") + key);
-        tile->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        tile->setIconSize(IconSize);
-        tile->setCheckable(true);
-        tile->setFocusPolicy(Qt::StrongFocus);
+        QToolButton *tile = addTile(key, Qt::ToolButtonTextUnderIcon, IconSize);
         tile->setMinimumSize(tileWidth, tileHeight);
-        connect(tile, &QToolButton::clicked, this, [this, key] { emit clicked(key); });
         grid->addWidget(tile, index / GridColumns, index % GridColumns);
         ++index;
-        m_tiles.insert(key, tile);
         refresh(key);
     }
+    const int soundRow = (index + GridColumns - 1) / GridColumns;
+    int column = 0;
+    for (QStringView sound : RecordingSession::RecordedGameSounds) {
+        QToolButton *tile = addTile(sound.toString(), Qt::ToolButtonTextBesideIcon, SoundIconSize);
+        tile->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        grid->addWidget(tile, soundRow, column, 1, SoundTileColumns);
+        column += SoundTileColumns;
+        refresh(sound.toString());
+    }
+}
+
+QToolButton *KeyGrid::addTile(const QString &key, Qt::ToolButtonStyle style, QSize iconSize)
+{
+    auto *tile = new QToolButton;
+    // A name by which accessibility tools and scripts can find a tile.
+    const bool sound = RecordingSession::isRecordedGameSound(key);
+    tile->setObjectName((sound ? QStringLiteral("sound_") : QStringLiteral("key_")) + key);
+    tile->setToolButtonStyle(style);
+    tile->setIconSize(iconSize);
+    tile->setCheckable(true);
+    tile->setFocusPolicy(Qt::StrongFocus);
+    connect(tile, &QToolButton::clicked, this, [this, key] { emit clicked(key); });
+    m_tiles.insert(key, tile);
+    return tile;
+}
+
+QPixmap KeyGrid::soundSign(QStringView name, int side, qreal devicePixelRatio)
+{
+    QPixmap pixmap(QSize(side, side) * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPointF centre(side / 2.0, side / 2.0);
+    if (name == KeyMedia::BravoSound) {
+        // A five-pointed star, gold with a darker edge.
+        QPolygonF star;
+        for (int i = 0; i < 10; ++i) {
+            const double angle = -std::numbers::pi / 2 + i * std::numbers::pi / 5;
+            const double radius = (i % 2 ? 0.2 : 0.46) * side;
+            star << centre + QPointF(radius * std::cos(angle), radius * std::sin(angle));
+        }
+        painter.setPen(QPen(QColor(0xb2, 0x6a, 0x00), side / 16.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(QColor(0xff, 0xc1, 0x07));
+        painter.drawPolygon(star);
+    } else {
+        // A round arrow turning clockwise, most of a circle, its head at its end.
+        const double radius = 0.32 * side;
+        const double width = side / 8.0;
+        painter.setPen(QPen(QColor(0x15, 0x65, 0xc0), width, Qt::SolidLine, Qt::RoundCap));
+        const QRectF circle(centre - QPointF(radius, radius), QSizeF(2 * radius, 2 * radius));
+        constexpr double StartDegrees = 100, SpanDegrees = -290;
+        painter.drawArc(circle, int(StartDegrees * 16), int(SpanDegrees * 16));
+        const double end = (StartDegrees + SpanDegrees) * std::numbers::pi / 180;
+        // On the screen, y grows downwards: the end point, the way the arrow
+        // goes there (clockwise) and the way out from the centre.
+        const QPointF tip = centre + QPointF(radius * std::cos(end), -radius * std::sin(end));
+        const QPointF along(std::sin(end), std::cos(end));
+        const QPointF out(std::cos(end), -std::sin(end));
+        const double head = 0.2 * side;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x15, 0x65, 0xc0));
+        painter.drawPolygon(QPolygonF{tip + along * head, tip + out * head * 0.9 - along * head * 0.2,
+                                      tip - out * head * 0.9 - along * head * 0.2});
+    }
+    return pixmap;
+}
+
+void KeyGrid::refreshSound(QToolButton *tile, const QString &name)
+{
+    const bool ownVoice = RecordingSession::hasOwn(name, RecordingSession::Media::Voice);
+    const QString mark = RecorderTexts::mark(ownVoice, false);
+    colourByOwner(tile, ownVoice);
+    tile->setIcon(soundSign(name, SoundIconSize.width(), tile->devicePixelRatioF()));
+    tile->setText(RecorderTexts::soundLabel(name) + QStringLiteral(" · ") + mark);
+    tile->setToolTip(RecorderTexts::tileToolTip(name, mark));
+    tile->setAccessibleName(RecorderTexts::tileName(name, mark));
 }
 
 void KeyGrid::refresh(const QString &key)
@@ -79,15 +163,15 @@ void KeyGrid::refresh(const QString &key)
     QToolButton *tile = m_tiles.value(key);
     if (!tile)
         return;
+    if (RecordingSession::isRecordedGameSound(key)) {
+        refreshSound(tile, key);
+        return;
+    }
     using Media = RecordingSession::Media;
     const bool ownVoice = RecordingSession::hasOwn(key, Media::Voice);
     const bool ownPicture = RecordingSession::hasOwn(key, Media::Picture);
     QString mark = RecorderTexts::mark(ownVoice, ownPicture);
-    // A tile of the family's is green, the others keep the window's colours.
-    QPalette palette;
-    if (ownVoice || ownPicture)
-        palette.setColor(QPalette::Button, QColor::fromRgb(OwnTile));
-    tile->setPalette(palette);
+    colourByOwner(tile, ownVoice || ownPicture);
     const QString path = KeyMedia::findMediaFile(m_programFolder, key, u".jpg");
     // The guarded reader answers at once for a hostile file; the tile then
     // says the picture cannot be read, as the child's window would show none.

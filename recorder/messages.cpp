@@ -10,7 +10,7 @@
 QString RecorderTexts::sentence(const SessionMessage &message)
 {
     using Kind = SessionMessage::Kind;
-    const QString &key = message.key;
+    const QString key = shownName(message.key);
     const QString path = QDir::toNativeSeparators(message.path);
     // The three sentences about files are in the MediaFiles context, where
     // the translation holds them.
@@ -20,8 +20,12 @@ QString RecorderTexts::sentence(const SessionMessage &message)
     case Kind::KeySelected:
         return tr("%1, come %2. Premi Spazio per registrare la tua voce, Ctrl+O per scegliere una figura.")
             .arg(key, KeyMedia::wordOf(key));
+    case Kind::SoundSelected:
+        return tr("Hai scelto %1. Premi Spazio per registrare la tua voce.").arg(key);
     case Kind::ChooseAKeyFirst:
         return tr("Scegli prima un tasto: fai clic sulla sua figura, o scrivi la lettera o il numero.");
+    case Kind::NoPicture:
+        return tr("%1 è solo una voce: non ha una figura da scegliere o da togliere.").arg(key);
     case Kind::KeepTakeFirst:
         return tr("Prima tieni la registrazione di %1 (Invio) o buttala via (Esc).").arg(key);
     case Kind::KeepPictureFirst:
@@ -62,6 +66,8 @@ QString RecorderTexts::sentence(const SessionMessage &message)
                    "scriverci; la registrazione o la figura resta qui, pronta da tenere.")
             .arg(path, message.reason);
     case Kind::VoiceKept:
+        if (RecordingSession::isRecordedGameSound(message.key))
+            return tr("Fatto: ora %1 si sente con la tua voce (%2).").arg(key, path);
         return tr("Fatto: ora %1 dice la tua voce (%2).").arg(key, path);
     case Kind::PictureKept:
         return tr("Fatto: ora %1 mostra la tua figura (%2).").arg(key, path);
@@ -97,6 +103,31 @@ QString RecorderTexts::sentence(const SessionMessage &message)
     return {};
 }
 
+QString RecorderTexts::soundLabel(QStringView name)
+{
+    if (name == KeyMedia::BravoSound)
+        return tr("Bravo!");
+    if (name == KeyMedia::RiprovaSound)
+        return tr("Riprova");
+    return name.toString();
+}
+
+QString RecorderTexts::shownName(const QString &name)
+{
+    return RecordingSession::isRecordedGameSound(name) ? tr("«%1»").arg(soundLabel(name)) : name;
+}
+
+QString RecorderTexts::soundUse(QStringView name)
+{
+    if (name == KeyMedia::BravoSound)
+        return tr("Nel gioco Ascolta e trova, «Bravo!» si sente quando il bambino preme il tasto giusto. "
+                  "È solo una voce, senza figura.");
+    if (name == KeyMedia::RiprovaSound)
+        return tr("Nel gioco Ascolta e trova, «Riprova» si sente quando il bambino preme un altro tasto: "
+                  "meglio dirlo con dolcezza. È solo una voce, senza figura.");
+    return {};
+}
+
 QString RecorderTexts::mark(bool ownVoice, bool ownPicture)
 {
     if (ownVoice && ownPicture)
@@ -114,13 +145,22 @@ QString RecorderTexts::origins(bool ownVoice, bool ownPicture)
         .arg(ownVoice ? tr("tua") : tr("originale"), ownPicture ? tr("tua") : tr("originale"));
 }
 
+QString RecorderTexts::voiceOrigin(bool ownVoice)
+{
+    return tr("Voce: %1").arg(ownVoice ? tr("tua") : tr("originale"));
+}
+
 QString RecorderTexts::tileToolTip(const QString &key, const QString &mark)
 {
+    if (RecordingSession::isRecordedGameSound(key))
+        return tr("%1: %2").arg(soundLabel(key), mark) + u'\n' + soundUse(key);
     return tr("%1: %2").arg(key, mark);
 }
 
 QString RecorderTexts::tileName(const QString &key, const QString &mark)
 {
+    if (RecordingSession::isRecordedGameSound(key))
+        return tr("Suono %1, %2").arg(shownName(key), mark);
     return tr("Tasto %1, %2").arg(key, mark);
 }
 

@@ -33,7 +33,11 @@
 
 namespace {
 
-constexpr QSize LargePicture{400, 200};
+// The selected key's picture at most this large: what the window has room
+// for below the tiles on a 1024 × 768 screen.
+constexpr QSize LargePicture{400, 180};
+// A game sound's sign where a key's character is shown.
+constexpr int BigSoundSign = 96;
 
 } // namespace
 
@@ -258,6 +262,16 @@ void RecorderWindow::selectKey(const QString &key)
 void RecorderWindow::showSelected()
 {
     const QString key = m_session.key();
+    using Media = RecordingSession::Media;
+    if (RecordingSession::isRecordedGameSound(key)) {
+        // A voice alone: its sign in place of the character, and in place of
+        // the picture what the game plays it for.
+        m_bigKey->setPixmap(KeyGrid::soundSign(key, BigSoundSign, devicePixelRatioF()));
+        m_word->setText(RecorderTexts::soundLabel(key));
+        m_origin->setText(RecorderTexts::voiceOrigin(RecordingSession::hasOwn(key, Media::Voice)));
+        m_pictureBox->setText(RecorderTexts::soundUse(key));
+        return;
+    }
     m_bigKey->setText(key);
     m_word->setText(KeyMedia::wordOf(key));
     if (key.isEmpty()) {
@@ -265,7 +279,6 @@ void RecorderWindow::showSelected()
         m_origin->clear();
         return;
     }
-    using Media = RecordingSession::Media;
     m_origin->setText(RecorderTexts::origins(RecordingSession::hasOwn(key, Media::Voice),
                                              RecordingSession::hasOwn(key, Media::Picture)));
     const QString path = m_session.mediaFile(key, u".jpg");
@@ -287,6 +300,8 @@ void RecorderWindow::updateControls()
     using State = RecordingSession::State;
     const State state = m_session.state();
     const bool selected = !m_session.key().isEmpty();
+    // A game sound has no picture to choose or go back from.
+    const bool picture = selected && RecordingSession::hasPicture(m_session.key());
     const bool idle = state == State::Idle;
     const bool recording = state == State::Recording;
     m_listen->setEnabled(selected && !recording);
@@ -295,11 +310,11 @@ void RecorderWindow::updateControls()
     m_keep->setEnabled(m_session.somethingWaiting());
     m_throw->setEnabled(m_session.somethingWaiting());
     m_retry->setEnabled(state == State::TakeWaiting);
-    m_choose->setEnabled(selected && idle);
+    m_choose->setEnabled(picture && idle);
     // Only a key with a file of the family's has something to go back from.
     using Media = RecordingSession::Media;
     m_originalVoice->setEnabled(selected && idle && RecordingSession::hasOwn(m_session.key(), Media::Voice));
-    m_originalPicture->setEnabled(selected && idle && RecordingSession::hasOwn(m_session.key(), Media::Picture));
+    m_originalPicture->setEnabled(picture && idle && RecordingSession::hasOwn(m_session.key(), Media::Picture));
     if (!recording) {
         m_meter->setValue(0);
         m_seconds->setText(tr("%1 s").arg(QLocale().toString(0.0, 'f', 1)));
@@ -347,7 +362,7 @@ void RecorderWindow::choosePicture()
 void RecorderWindow::backToOriginal(RecordingSession::Media media)
 {
     if (m_session.wouldRemoveOwn(media)) {
-        const QString key = m_session.key();
+        const QString key = RecorderTexts::shownName(m_session.key());
         const QString question = media == RecordingSession::Media::Voice
             ? tr("Togliere la tua voce per %1? Tornerà quella originale.").arg(key)
             : tr("Togliere la tua figura per %1? Tornerà quella originale.").arg(key);
@@ -373,7 +388,7 @@ void RecorderWindow::closeEvent(QCloseEvent *event)
 {
     using State = RecordingSession::State;
     if (m_session.somethingWaiting()) {
-        const QString key = m_session.key();
+        const QString key = RecorderTexts::shownName(m_session.key());
         const QString question = m_session.state() == State::TakeWaiting
             ? tr("La registrazione di %1 non l'hai ancora tenuta. Chiudere e buttarla via?").arg(key)
             : tr("La figura di %1 non l'hai ancora tenuta. Chiudere e buttarla via?").arg(key);

@@ -14,11 +14,12 @@ class QLayout;
 class QProgressBar;
 class QPushButton;
 
-// The grown-ups' window: the 36 keys at a glance, the selected one large
-// with its word, the controls that record a voice, choose a picture or go
-// back to the pack's, and the grown-ups' choices for the child's lesson. What they do is the session's; the window shows its
-// state and its sentences, and asks before a family's file is removed or a
-// take or picture not yet kept is lost.
+// The grown-ups' window: the 36 keys and the listening game's two sounds at
+// a glance, the selected one large with its word, the controls that record a
+// voice, choose a picture or go back to the pack's, and the grown-ups'
+// choices for the child's lesson. What they do is the session's; the window
+// shows its state and its sentences, and asks before a family's file is
+// removed or a take or picture not yet kept is lost.
 class RecorderWindow : public QWidget
 {
     Q_OBJECT

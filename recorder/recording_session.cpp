@@ -30,6 +30,7 @@ bool SessionMessage::isError() const
     // What was done or asked for is told plainly; the rest asks the grown-up to act.
     static constexpr Kind Plain[] = {Kind::ChooseAKey,
                                      Kind::KeySelected,
+                                     Kind::SoundSelected,
                                      Kind::GettingReady,
                                      Kind::Recording,
                                      Kind::TakeReady,
@@ -62,6 +63,16 @@ RecordingSession::~RecordingSession()
     m_capture.stop();
 }
 
+bool RecordingSession::isRecordedGameSound(QStringView name)
+{
+    return std::find(RecordedGameSounds.begin(), RecordedGameSounds.end(), name) != RecordedGameSounds.end();
+}
+
+bool RecordingSession::hasPicture(QStringView name)
+{
+    return KeyMedia::isRecognizedKey(name);
+}
+
 bool RecordingSession::hasOwn(const QString &key, Media media)
 {
     const QString path = KeyMedia::ownFile(key, extensionOf(media));
@@ -70,7 +81,8 @@ bool RecordingSession::hasOwn(const QString &key, Media media)
 
 bool RecordingSession::wouldRemoveOwn(Media media) const
 {
-    return !m_key.isEmpty() && m_state == State::Idle && hasOwn(m_key, media);
+    return !m_key.isEmpty() && m_state == State::Idle && (media == Media::Voice || hasPicture(m_key))
+        && hasOwn(m_key, media);
 }
 
 QString RecordingSession::mediaFile(const QString &key, QStringView extension) const
@@ -115,11 +127,11 @@ bool RecordingSession::select(const QString &key)
 {
     if (key == m_key)
         return true;
-    if (!KeyMedia::isRecognizedKey(key) || busyWithSomethingElse())
+    if ((!KeyMedia::isRecognizedKey(key) && !isRecordedGameSound(key)) || busyWithSomethingElse())
         return false;
     m_key = key;
     emit changed();
-    say(SessionMessage::Kind::KeySelected);
+    say(hasPicture(key) ? SessionMessage::Kind::KeySelected : SessionMessage::Kind::SoundSelected);
     return true;
 }
 
@@ -290,12 +302,16 @@ bool RecordingSession::mayChoosePicture()
         say(SessionMessage::Kind::ChooseAKeyFirst);
         return false;
     }
+    if (!hasPicture(m_key)) {
+        say(SessionMessage::Kind::NoPicture);
+        return false;
+    }
     return !busyWithSomethingElse();
 }
 
 void RecordingSession::pictureChosen(const QString &path)
 {
-    if (m_key.isEmpty() || m_state != State::Idle)
+    if (m_key.isEmpty() || !hasPicture(m_key) || m_state != State::Idle)
         return;
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
     const QImage image = KeyMedia::readChosenPicture(path, &error, PictureBox);
@@ -318,6 +334,12 @@ void RecordingSession::backToOriginal(Media media)
     if (m_key.isEmpty() || busyWithSomethingElse())
         return;
     const bool voice = media == Media::Voice;
+    // A game sound's folder may hold a picture by its name, put there by
+    // hand: it is no picture of the sound's, and it stays.
+    if (!voice && !hasPicture(m_key)) {
+        say(SessionMessage::Kind::NoPicture);
+        return;
+    }
     if (!hasOwn(m_key, media)) {
         say(voice ? SessionMessage::Kind::AlreadyOriginalVoice : SessionMessage::Kind::AlreadyOriginalPicture);
         return;

@@ -2,7 +2,8 @@
 #pragma once
 
 #include "capture.h"
-#include "key_handler.h"
+#include "keys.h"
+#include "sound_operations.h"
 #include "take_previews.h"
 
 #include <QImage>
@@ -10,11 +11,13 @@
 #include <QSize>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
 // What the session has to tell the grown-up, as a value: the window turns it
-// into a sentence (recorder_texts.h), a test compares its kind.
+// into a sentence (messages.h), a test compares its kind. "key" is the
+// selected key or game sound.
 struct SessionMessage {
     Q_GADGET
 
@@ -22,7 +25,9 @@ public:
     enum class Kind {
         ChooseAKey,           // nothing selected yet
         KeySelected,          // key
+        SoundSelected,        // key: a game sound
         ChooseAKeyFirst,      // an action with no key selected
+        NoPicture,            // key: a game sound, asked for a picture
         KeepTakeFirst,        // key: a take waits
         KeepPictureFirst,     // key: a picture waits
         StopFirst,            // key: recording
@@ -62,11 +67,12 @@ public:
     bool isError() const;
 };
 
-// The recorder's work on one key at a time, without a window: which key is
-// selected, recording a take through the Capture, a take or a chosen picture
-// waiting to be kept or thrown away, and the family's own files written and
-// removed. Every step it takes is told through said(); a step that cannot
-// be taken now leaves everything as it was.
+// The recorder's work on one key, or one of the listening game's sounds, at
+// a time, without a window: which is selected, recording a take through the
+// Capture, a take or a chosen picture waiting to be kept or thrown away, and
+// the family's own files written and removed. A game sound is a voice alone:
+// it has no picture. Every step it takes is told through said(); a step that
+// cannot be taken now leaves everything as it was.
 class RecordingSession : public QObject
 {
     Q_OBJECT
@@ -80,6 +86,14 @@ public:
     };
     Q_ENUM(State)
     enum class Media { Voice, Picture };
+
+    // The game's sounds a family records in its own voice, as it does a
+    // key's. The level's celebration (festa) is not among them: a family may
+    // still put its own festa.wav in its folder.
+    static constexpr std::array<QStringView, 2> RecordedGameSounds{KeyMedia::BravoSound, KeyMedia::RiprovaSound};
+    static bool isRecordedGameSound(QStringView name);
+    // Whether the key or game sound has a picture: only a key has.
+    static bool hasPicture(QStringView name);
 
     // programFolder: where the pack's IMG is, as for the child's program.
     RecordingSession(Capture &capture, SoundOperations &sound, const QString &programFolder, QObject *parent = nullptr);
@@ -99,7 +113,7 @@ public:
     // The file the child's program uses for key + extension.
     QString mediaFile(const QString &key, QStringView extension) const;
 
-    // Returns whether the key is now the selected one.
+    // Returns whether the key or game sound is now the selected one.
     bool select(const QString &key);
     void toggleRecording();
     void keep();

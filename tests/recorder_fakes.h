@@ -2,7 +2,7 @@
 #pragma once
 
 #include "capture.h"
-#include "key_handler.h"
+#include "sound_operations.h"
 #include "take_processing.h"
 #include "test_support.h"
 
@@ -58,8 +58,8 @@ inline QByteArray readBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A pack of b and c beside a program folder of the test's own, no shared
-// folders, and a family folder of its own for every row.
+// A pack of b, c and the game's bravo beside a program folder of the test's
+// own, no shared folders, and a family folder of its own for every row.
 class Folders
 {
 public:
@@ -69,6 +69,7 @@ public:
         using TestSupport::writeFile;
         return root.isValid() && writeFile(program + QStringLiteral("/IMG/b.wav"), TestSupport::recording(2205))
             && writeFile(program + QStringLiteral("/IMG/c.wav"), TestSupport::recording(2205))
+            && writeFile(program + QStringLiteral("/IMG/bravo.wav"), TestSupport::recording(2205))
             && writeFile(program + QStringLiteral("/IMG/b.jpg"), TestSupport::picture(QSize(300, 250), 0))
             && writeFile(program + QStringLiteral("/IMG/c.jpg"), TestSupport::picture(QSize(300, 250), 0));
     }

@@ -54,6 +54,8 @@ private slots:
     void initTestCase();
     void keysAreTheWordList();
     void lookupFollowsTheEnvironment();
+    void firstFolderHoldingTheFile_data();
+    void firstFolderHoldingTheFile();
     void hostile_data();
     void hostile();
     void wav_data();
@@ -132,6 +134,48 @@ void TestKeyMedia::lookupFollowsTheEnvironment()
     qputenv("XDG_DATA_DIRS", "/school:relative/ignored::/shared");
     QCOMPARE(mediaFolders(u"/opt/q"_s),
              QStringList({"/data/anna/quilloro/IMG", "/school/quilloro/IMG", "/shared/quilloro/IMG", "/opt/q/IMG"}));
+}
+
+void TestKeyMedia::firstFolderHoldingTheFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QStringList>("held"); // the folders holding a file of that name: user, school, pack
+    QTest::addColumn<QString>("found");
+
+    // clang-format off
+    QTest::newRow("a key's voice everywhere: the family's") << u"b"_s << u".wav"_s << QStringList{u"user"_s, u"school"_s, u"pack"_s} << u"user"_s;
+    QTest::newRow("a key's picture in the pack only") << u"b"_s << u".jpg"_s << QStringList{u"pack"_s} << u"pack"_s;
+    // The game's sounds by the same rule as a key's recording.
+    QTest::newRow("bravo, the family's") << u"bravo"_s << u".wav"_s << QStringList{u"user"_s, u"pack"_s} << u"user"_s;
+    QTest::newRow("riprova, the school's") << u"riprova"_s << u".wav"_s << QStringList{u"school"_s, u"pack"_s} << u"school"_s;
+    QTest::newRow("festa nowhere: the pack's, for a box to name") << u"festa"_s << u".wav"_s << QStringList{} << u"pack"_s;
+    // clang-format on
+}
+
+// The file a program opens for a name: the first folder holding one, for
+// any name the programs ask for, a key's or a game sound's.
+void TestKeyMedia::firstFolderHoldingTheFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, extension);
+    QFETCH(QStringList, held);
+    QFETCH(QString, found);
+
+    const QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const auto restore = qScopeGuard([this] { initTestCase(); });
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath(u"user"_s)));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(root.filePath(u"school"_s)));
+    const QString program = root.filePath(u"program"_s);
+    const QMap<QString, QString> folders{{u"user"_s, root.filePath(u"user/quilloro/IMG"_s)},
+                                         {u"school"_s, root.filePath(u"school/quilloro/IMG"_s)},
+                                         {u"pack"_s, program + u"/IMG"_s}};
+    for (const QString &place : held)
+        QVERIFY(writeFile(folders[place] + u'/' + name + extension, "x"));
+
+    QCOMPARE(findMediaFile(program, name, extension), folders[found] + u'/' + name + extension);
+    QCOMPARE(ownFile(name, extension), folders[u"user"_s] + u'/' + name + extension);
 }
 
 // Files in a media folder that must not exhaust the machine or keep a window

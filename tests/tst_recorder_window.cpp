@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QTranslator>
 
 #include <memory>
 
@@ -42,7 +43,8 @@ struct Shown {
     QToolButton *tile(const char *key) const { return window.keyGrid()->tile(QLatin1String(key)); }
     // Key names for QTest, one word each ("b", "Space", "Tab", "Ctrl+O"...),
     // typed where the focus is, as a person would; "click:KEY" clicks a
-    // tile, "press:B" the button whose Alt letter is B, "close" closes the window.
+    // key's or game sound's tile, "press:B" the button whose Alt letter is B,
+    // "close" closes the window.
     void type(const QString &keys)
     {
         for (const QString &key : keys.split(u' ', Qt::SkipEmptyParts)) {
@@ -77,6 +79,8 @@ private slots:
     void questions();
     void tabReachesEveryControl();
     void hostilePicturesMarkTheirTiles();
+    void soundTiles_data();
+    void soundTiles();
     void lessonChoices();
 
 private:
@@ -119,6 +123,12 @@ void TestRecorderWindow::keys_data()
     QTest::newRow("Butta via clicked") << "b Space Space press:B" << "b" << State::Idle << "arf";
     QTest::newRow("Return keeps it") << "b Space Space Return" << "b" << State::Idle << "arfv";
     QTest::newRow("Escape throws it away") << "b Space Space Escape" << "b" << State::Idle << "arf";
+    // A game sound has a voice and no picture.
+    QTest::newRow("a sound's tile clicked") << "click:bravo" << "bravo" << State::Idle << "ar";
+    QTest::newRow("Ctrl+O on a sound opens nothing") << "click:riprova Ctrl+O" << "riprova" << State::Idle << "ar";
+    QTest::newRow("a sound's take kept") << "click:riprova Space Space Return" << "riprova" << State::Idle << "arv";
+    QTest::newRow("a take of a sound waits: a key refused") << "click:bravo Space Space b" << "bravo" << State::TakeWaiting << "artbp";
+    QTest::newRow("a key after a sound") << "click:bravo b" << "b" << State::Idle << "arf";
     // clang-format on
 }
 
@@ -193,7 +203,8 @@ void TestRecorderWindow::tabReachesEveryControl()
         reached << QApplication::focusWidget();
     }
     const auto controls = m_shown->window.findChildren<QAbstractButton *>();
-    QCOMPARE(controls.size(), 36 + 8 + 3 + 2);
+    // The keys, the game's two sounds, the buttons, the choices' boxes and the activity's two.
+    QCOMPARE(controls.size(), 36 + 2 + 8 + 3 + 2);
     // Every control is there to be reached on a 1024 × 768 screen, below a
     // title bar and a desktop's top panel (some 64 pixels together).
     const QSize size(m_shown->window.minimumSizeHint().width(), m_shown->window.sizeHint().height());
@@ -237,6 +248,66 @@ void TestRecorderWindow::hostilePicturesMarkTheirTiles()
         return seen.green() - seen.red() > 8;
     };
     QVERIFY(green("b") && !green("d") && !green("e"));
+}
+
+void TestRecorderWindow::soundTiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("english");
+    QTest::newRow("Bravo!") << u"bravo"_s << u"Bravo!"_s << u"Well done!"_s;
+    QTest::newRow("Riprova") << u"riprova"_s << u"Riprova"_s << u"Try again"_s;
+}
+
+// The game's two sounds in a row of their own below the keys, labelled and
+// marked as a key's tile is: a take kept makes the tile the family's, going
+// back to the original voice makes it the pack's again. In English the
+// labels are English.
+void TestRecorderWindow::soundTiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, label);
+    QFETCH(QString, english);
+    const KeyGrid *grid = m_shown->window.keyGrid();
+    QToolButton *tile = grid->tile(name);
+    QVERIFY(tile);
+    QCOMPARE(tile->objectName(), u"sound_"_s + name);
+    // Below the last row of keys, and not as tall as a key's tile.
+    QToolButton *lastKey = grid->tile(u"k"_s);
+    QVERIFY(tile->geometry().top() > lastKey->geometry().bottom());
+    QVERIFY(tile->height() < lastKey->height());
+    QVERIFY(!tile->icon().isNull());
+    const auto shows = [&](const QString &mark) {
+        return tile->text().startsWith(label) && tile->text().endsWith(mark) && tile->accessibleName().contains(label)
+            && tile->accessibleName().endsWith(mark);
+    };
+    const auto green = [&] {
+        const QImage shot = tile->grab().toImage();
+        const QColor seen = shot.pixelColor(shot.width() - 5, shot.height() / 2);
+        return seen.green() - seen.red() > 8;
+    };
+    QVERIFY2(shows(u"originale"_s) && !green(), qPrintable(tile->text()));
+
+    m_shown->type(u"click:"_s + name + u" Space Space Return"_s);
+    QVERIFY(QFileInfo::exists(own(name + u".wav"_s)));
+    QVERIFY2(shows(u"voce tua"_s) && green(), qPrintable(tile->text()));
+    QCOMPARE(m_shown->window.statusText(),
+             u"Fatto: ora «%1» si sente con la tua voce (%2)."_s.arg(label, own(name + u".wav"_s)));
+
+    // Back to the original voice, answering Yes to the question.
+    m_shown->type(u"Alt+V"_s);
+    QTRY_COMPARE(m_shown->answerer.boxes.size(), 1);
+    QCOMPARE(m_shown->answerer.boxes.first().text,
+             u"Togliere la tua voce per «%1»? Tornerà quella originale."_s.arg(label));
+    QTRY_VERIFY(!QFileInfo::exists(own(name + u".wav"_s)));
+    QVERIFY2(shows(u"originale"_s) && !green(), qPrintable(tile->text()));
+
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral(QUILLORO_RECORDER_QM)));
+    QCoreApplication::installTranslator(&translator);
+    const auto remove = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
+    const KeyGrid inEnglish(m_folders.program);
+    QVERIFY2(inEnglish.tile(name)->text().startsWith(english + u' '), qPrintable(inEnglish.tile(name)->text()));
 }
 
 // The grown-ups' choices for the lesson: what the lesson will do is what

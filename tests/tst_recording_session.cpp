@@ -25,10 +25,12 @@ private slots:
     void init() { m_folders.nextFamily(); }
     void steps_data();
     void steps();
+    void everyMessageHasItsSentence_data();
     void everyMessageHasItsSentence();
 
 private:
-    // The steps of a row, one word each: a key selects it; "short": the
+    // The steps of a row, one word each: a key, or a game sound's name
+    // (bravo, riprova, festa), selects it; "short": the
     // microphone hears a loud take of 0.4 s from now on; "rec", "keep",
     // "throw", "retry", "listen", "choose" (may a picture be chosen),
     // "photo" (a photo chosen), "original:voice", "original:picture";
@@ -63,7 +65,7 @@ void TestRecordingSession::play(RecordingSession &session, FakeCapture &capture,
         {QStringLiteral("fail:lost"), [&] { emit capture.failed(Capture::Failure::Lost); }},
     };
     for (const QString &step : steps.split(u' ', Qt::SkipEmptyParts)) {
-        if (step.size() == 1)
+        if (step.size() == 1 || step == u"bravo" || step == u"riprova" || step == u"festa")
             session.select(step);
         else if (step.startsWith(QLatin1String("progress:")))
             emit capture.progress(-12.0, step.section(u':', 1).toLongLong());
@@ -76,17 +78,20 @@ void TestRecordingSession::play(RecordingSession &session, FakeCapture &capture,
 
 namespace {
 
+// The files a row looks at are the selected key's or game sound's, b's when
+// none is selected.
 struct Row {
     const char *name;
-    // "old": the family's b.wav holds "old"; "own": a voice and a 100 x 100
-    // picture of the family's for b.
+    // "old": the family's KEY.wav holds "old"; "own": a voice and a 100 x 100
+    // picture of the family's for KEY (a picture a game sound's name, put in
+    // the folder by hand).
     const char *before;
     const char *steps;
     const char *key;
     State state;
     const char *calls;  // asked of the capture
-    const char *wav;    // the family's b.wav afterwards: "", "old", "own", "take"
-    int jpgWidth;       // the family's b.jpg afterwards; 0: none
+    const char *wav;    // the family's KEY.wav afterwards: "", "old", "own", "take"
+    int jpgWidth;       // the family's KEY.jpg afterwards; 0: none
     const char *played; // "take" (the take waiting), "pack", "own"
     const char *said;   // the kinds of every message, "!" before an error
 };
@@ -111,6 +116,16 @@ const Row Rows[] = {
     {"back to the pack's picture", "own", "b original:picture listen", "b", State::Idle, "", "own", 0, "own", "KeySelected OriginalPictureBack"},
     {"already the pack's", "", "b original:voice original:picture", "b", State::Idle, "", "", 0, "", "KeySelected AlreadyOriginalVoice AlreadyOriginalPicture"},
     {"nothing to listen to", "", "d listen", "d", State::Idle, "", "", 0, "", "KeySelected !NothingToListen"},
+    // The game's two sounds a family records, as a key's voice; no picture.
+    {"Bravo! recorded and kept", "", "bravo rec rec keep", "bravo", State::Idle, "start stop", "take", 0, "take", "SoundSelected GettingReady TakeReady VoiceKept"},
+    {"Riprova kept over the family's old one", "old", "riprova rec rec retry rec keep", "riprova", State::Idle, "start stop start stop", "take", 0, "take take", "SoundSelected GettingReady TakeReady GettingReady TakeReady VoiceKept"},
+    {"Bravo!: the take thrown away", "old", "bravo rec rec throw", "bravo", State::Idle, "start stop", "old", 0, "take", "SoundSelected GettingReady TakeReady TakeThrownAway"},
+    {"Bravo!: no picture chosen or taken away", "own", "bravo choose photo original:picture", "bravo", State::Idle, "", "own", 100, "", "SoundSelected !NoPicture !NoPicture"},
+    {"Bravo!: back to the pack's voice", "own", "bravo original:voice listen", "bravo", State::Idle, "", "", 100, "pack", "SoundSelected OriginalVoiceBack"},
+    {"Riprova: nothing of the pack's to listen to", "", "riprova listen", "riprova", State::Idle, "", "", 0, "", "SoundSelected !NothingToListen"},
+    {"a take of Bravo! waits: Riprova refused", "", "bravo rec rec riprova", "bravo", State::TakeWaiting, "start stop", "", 0, "take", "SoundSelected GettingReady TakeReady !KeepTakeFirst"},
+    {"from a key to a sound and back", "", "b bravo c", "c", State::Idle, "", "", 0, "", "KeySelected SoundSelected KeySelected"},
+    {"festa has no tile of its own", "", "festa rec", "", State::Idle, "", "", 0, "", "!ChooseAKeyFirst"},
 };
 // clang-format on
 
@@ -127,13 +142,15 @@ void TestRecordingSession::steps()
 {
     QFETCH(int, row);
     const Row &r = Rows[row];
+    const QString name = *r.key ? QLatin1String(r.key) : QStringLiteral("b");
+    const QString wav = name + QStringLiteral(".wav"), jpg = name + QStringLiteral(".jpg");
     const QByteArray ownVoice = recording(2205, 500);
     const QByteArray before(r.before);
     if (before == "old")
-        QVERIFY(writeFile(own(QStringLiteral("b.wav")), "old"));
+        QVERIFY(writeFile(own(wav), "old"));
     if (before == "own") {
-        QVERIFY(writeFile(own(QStringLiteral("b.wav")), ownVoice));
-        QVERIFY(writeFile(own(QStringLiteral("b.jpg")), TestSupport::picture(QSize(100, 100), 200)));
+        QVERIFY(writeFile(own(wav), ownVoice));
+        QVERIFY(writeFile(own(jpg), TestSupport::picture(QSize(100, 100), 200)));
     }
 
     FakeCapture capture;
@@ -154,12 +171,12 @@ void TestRecordingSession::steps()
     QCOMPARE(kinds.join(u' '), QLatin1String(r.said));
     QStringList heard;
     for (const QString &path : std::as_const(sound.played))
-        heard << (path == own(QStringLiteral("b.wav"))                           ? QStringLiteral("own")
-                      : path == m_folders.program + QStringLiteral("/IMG/b.wav") ? QStringLiteral("pack")
-                                                                                 : QStringLiteral("take"));
+        heard << (path == own(wav)                                                ? QStringLiteral("own")
+                      : path == m_folders.program + QStringLiteral("/IMG/") + wav ? QStringLiteral("pack")
+                                                                                  : QStringLiteral("take"));
     QCOMPARE(heard.join(u' '), QLatin1String(r.played));
 
-    const QByteArray saved = readBytes(own(QStringLiteral("b.wav")));
+    const QByteArray saved = readBytes(own(wav));
     if (QByteArray(r.wav) == "take") {
         // What was heard is what was kept: the processed take, a WAV of it.
         QVERIFY(saved.startsWith("RIFF"));
@@ -167,21 +184,33 @@ void TestRecordingSession::steps()
     } else {
         QCOMPARE(saved, QByteArray(r.wav) == "own" ? ownVoice : QByteArray(r.wav));
     }
-    QCOMPARE(QImage(own(QStringLiteral("b.jpg")), "jpeg").width(), r.jpgWidth);
+    QCOMPARE(QImage(own(jpg), "jpeg").width(), r.jpgWidth);
+}
+
+void TestRecordingSession::everyMessageHasItsSentence_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("shown"); // as the sentences name it
+    QTest::newRow("a key") << QStringLiteral("b") << QStringLiteral("b");
+    QTest::newRow("Bravo!") << QStringLiteral("bravo") << QStringLiteral("«Bravo!»");
+    QTest::newRow("Riprova") << QStringLiteral("riprova") << QStringLiteral("«Riprova»");
 }
 
 // Each kind of message has a sentence of its own with every argument filled
-// in, its numbers written as the locale writes them.
+// in, its numbers written as the locale writes them; a game sound is named
+// by its label in quotes, as a key is by itself.
 void TestRecordingSession::everyMessageHasItsSentence()
 {
+    QFETCH(QString, key);
+    QFETCH(QString, shown);
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     const QMetaEnum kinds = QMetaEnum::fromType<Kind>();
     QSet<QString> sentences;
     for (int i = 0; i < kinds.keyCount(); ++i) {
         SessionMessage message;
         message.kind = Kind(kinds.value(i));
-        message.key = QStringLiteral("b");
-        message.path = QStringLiteral("/folder/b.wav");
+        message.key = key;
+        message.path = QStringLiteral("/folder/file.wav");
         message.reason = QStringLiteral("why");
         message.seconds = 1.5;
         // Five digits: grouped by Italian on every Qt (Qt 6.8 leaves four ungrouped).
@@ -191,6 +220,10 @@ void TestRecordingSession::everyMessageHasItsSentence()
         QVERIFY2(!sentence.contains(QRegularExpression(QStringLiteral("%\\d"))), qPrintable(sentence));
         if (message.kind == Kind::TakeReady || message.kind == Kind::PictureReady)
             QVERIFY2(sentence.contains(message.kind == Kind::TakeReady ? u"1,5" : u"12.345"), qPrintable(sentence));
+        // What names it names it as the grown-up sees it on its tile.
+        if (message.kind == (key == shown ? Kind::KeySelected : Kind::SoundSelected) || message.kind == Kind::VoiceKept
+            || message.kind == Kind::TakeReady)
+            QVERIFY2(sentence.contains(shown), qPrintable(sentence));
         sentences << sentence;
     }
     QCOMPARE(sentences.size(), kinds.keyCount());

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "keys.h"
 #include "sound_player.h"
 #include "take_processing.h"
 
@@ -153,12 +154,15 @@ void TestTakeProcessing::process()
     }
 }
 
-// The figure the takes are brought to is the pack's median, measured the same way.
+// The figure the takes are brought to is the median of the pack's key
+// voices, measured the same way (the game's sounds, notes and a softer voice
+// among them, are not a take's model).
 void TestTakeProcessing::packFigureMatchesThePack()
 {
     const QDir pack(QStringLiteral(QUILLORO_IMG_DIR));
     std::vector<double> levels;
-    for (const QString &name : pack.entryList({QStringLiteral("*.wav")})) {
+    for (const KeyMedia::Key &key : KeyMedia::Keys) {
+        const QString name = QString(QChar(key.key)) + QStringLiteral(".wav");
         const auto clip = decodeClip(pack.filePath(name));
         QVERIFY2(clip, qPrintable(name));
         levels.push_back(Take::decibels(Take::voicedRms(Take::toFloat(clip->samples), clip->sampleRate)));

@@ -343,5 +343,45 @@ Picture: %2</translation>
         <source>Non riesco a salvare la scelta: %1.</source>
         <translation>Cannot save the choice: %1.</translation>
     </message>
+    <message>
+        <source>Hai scelto %1. Premi Spazio per registrare la tua voce.</source>
+        <translation>You chose %1. Press Space to record your voice.</translation>
+    </message>
+    <message>
+        <source>%1 è solo una voce: non ha una figura da scegliere o da togliere.</source>
+        <translation>%1 is a voice alone: it has no picture to choose or take away.</translation>
+    </message>
+    <message>
+        <source>Fatto: ora %1 si sente con la tua voce (%2).</source>
+        <translation>Done: %1 is now heard in your voice (%2).</translation>
+    </message>
+    <message>
+        <source>Bravo!</source>
+        <translation>Well done!</translation>
+    </message>
+    <message>
+        <source>Riprova</source>
+        <translation>Try again</translation>
+    </message>
+    <message>
+        <source>«%1»</source>
+        <translation>“%1”</translation>
+    </message>
+    <message>
+        <source>Nel gioco Ascolta e trova, «Bravo!» si sente quando il bambino preme il tasto giusto. È solo una voce, senza figura.</source>
+        <translation>In the game Ascolta e trova (Listen and find), “Well done!” is heard when the child presses the right key. It is a voice alone, with no picture.</translation>
+    </message>
+    <message>
+        <source>Nel gioco Ascolta e trova, «Riprova» si sente quando il bambino preme un altro tasto: meglio dirlo con dolcezza. È solo una voce, senza figura.</source>
+        <translation>In the game Ascolta e trova (Listen and find), “Try again” is heard when the child presses another key: best said gently. It is a voice alone, with no picture.</translation>
+    </message>
+    <message>
+        <source>Voce: %1</source>
+        <translation>Voice: %1</translation>
+    </message>
+    <message>
+        <source>Suono %1, %2</source>
+        <translation>Sound %1, %2</translation>
+    </message>
 </context>
 </TS>

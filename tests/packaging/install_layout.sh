@@ -26,11 +26,13 @@ for page in man1/quilloro-registra.1.gz it/man1/quilloro-registra.1.gz; do
     [[ -s $root/usr/share/man/$page ]] || fail "no manual page $page"
 done
 
-# Exactly the 72 files the program opens, none empty: key + .wav / key + .jpg for 0-9, a-z.
+# Exactly the 75 files the program opens, none empty: key + .wav / key + .jpg
+# for 0-9, a-z, and the listening game's three sounds.
 img=$root/usr/lib/quilloro/IMG
-expected=$(for key in {0..9} {a..z}; do echo "$key.jpg"; echo "$key.wav"; done | sort)
+expected=$( (for key in {0..9} {a..z}; do echo "$key.jpg"; echo "$key.wav"; done; printf '%s.wav\n' bravo riprova festa) |
+    sort)
 actual=$(find "$img" -mindepth 1 -size +0 -printf '%f\n' 2>/dev/null | sort || true)
-[[ $actual == "$expected" ]] || fail "IMG is not the 72 media files the program opens (<: missing or empty, >: never read):" \
+[[ $actual == "$expected" ]] || fail "IMG is not the 75 media files the program opens (<: missing or empty, >: never read):" \
     $(diff <(echo "$expected") <(echo "$actual") | grep '^[<>]' | tr -d ' ')
 
 for size in 48 256; do
