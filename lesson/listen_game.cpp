@@ -48,10 +48,6 @@ QStringList levelKeys(int level)
 namespace {
 
 const QString Question = QStringLiteral("?");
-// The game's own sounds, found like a key's recording: the family's first.
-constexpr QStringView BravoSound = u"bravo";
-constexpr QStringView RiprovaSound = u"riprova";
-constexpr QStringView FestaSound = u"festa";
 
 } // namespace
 
@@ -163,7 +159,7 @@ void ListenGame::answered(const LessonChoices &choices)
     m_window.setLabelCaption(choices.capitals ? m_asked.toUpper() : m_asked);
     m_window.showProgress(m_level, m_stars);
     const bool levelDone = m_stars >= Game::StarsPerLevel;
-    m_sound.suona(media(levelDone ? FestaSound : BravoSound, u".wav"));
+    m_sound.suona(media(levelDone ? KeyMedia::FestaSound : KeyMedia::BravoSound, u".wav"));
     wait(Wait::NextRound, levelDone ? Game::NextLevelMs : Game::NextRoundMs);
 }
 
@@ -175,7 +171,7 @@ void ListenGame::missed(const LessonChoices &choices)
         m_window.setCaptionGrey(true);
         m_window.setLabelCaption(choices.capitals ? m_asked.toUpper() : m_asked);
     }
-    m_sound.suona(media(RiprovaSound, u".wav"));
+    m_sound.suona(media(KeyMedia::RiprovaSound, u".wav"));
     wait(Wait::SayAgain, Game::SayAgainMs);
 }
 
