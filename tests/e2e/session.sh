@@ -492,6 +492,24 @@ cut_by_next_key() {
         eval '! above "$(loud_seconds "$after")" 0.05'
 }
 
+# wake_ups SECONDS: how often the program's threads woke in that time:
+# "WINDOW OTHERS", the window's thread and all the others. Each wake-up ends
+# in a voluntary context switch; a blinking caret alone makes ten in five
+# seconds.
+wake_ups() {
+    local before
+    before=$(woken)
+    sleep "$1"
+    join <(echo "$before") <(woken) | awk -v main="$app" '{ n[$1 == main] += $3 - $2 } END { print n[1] + 0, n[0] + 0 }'
+}
+# woken: "THREAD WAKE-UPS" a line for each of the program's threads, by id.
+woken() {
+    local task
+    for task in /proc/"$app"/task/*; do
+        echo "${task##*/} $(awk '/^voluntary_ctxt_switches:/ { print $2 }' "$task/status" 2>/dev/null)"
+    done | sort
+}
+
 # No box is open: the program shows one window only.
 no_box() { [ "$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l)" -le 1 ]; }
 # alive WHAT KEY: KEY pressed, the window shows it, the program is still
