@@ -306,7 +306,9 @@ loud_seconds() {
 # machine) does not move; sox's estimate over the whole recording moved 12 %.
 pitch_of() {
     local header=0
-    [ "$(head -c 4 "$1")" != RIFF ] || header=44
+    # (A raw recording may begin with silence, zero bytes, which bash would
+    # warn of in a command substitution.)
+    [ "$(head -c 4 "$1" | tr -d "\0")" != RIFF ] || header=44
     od -An -v -t d2 -w2 -j "$header" "$1" | awk '
         { x = $1; if (x > peak) peak = x }
         prev < 0 && x >= 0 {
