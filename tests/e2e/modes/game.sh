@@ -25,37 +25,10 @@ install_copy "$program" "$session_dir/app" 0.3
 program="$session_dir/app/quilloro"
 rm "$session_dir/app/IMG/"*.wav
 family="$XDG_DATA_HOME/quilloro/IMG"
-mkdir -p "$family"
 
-# tone[NAME]: its pitch in Hz. The keys, in the order 0-9 a-z, 5 % apart from
-# 400 Hz to 2.2 kHz; the game's sounds below them, 13 % apart at least. A
-# pitch heard is named when within 2 % of one of them (pitch_of is good to
-# a fraction of that).
-keys=({0..9} {a..z})
-declare -A tone=([riprova]=220 [bravo]=260 [festa]=300 [pack-bravo]=340)
-for i in "${!keys[@]}"; do
-    tone[${keys[i]}]=$(awk -v i="$i" 'BEGIN { printf "%.0f", 400 * 1.05 ^ i }')
-done
-# make_tone FILE SECONDS NAME
-make_tone() { sox -n -r 22050 -c 1 -b 16 "$1" synth "$2" sine "${tone[$3]}" vol 0.5; }
-for key in "${keys[@]}"; do make_tone "$family/$key.wav" 0.5 "$key"; done
-for sound in riprova bravo festa; do make_tone "$family/$sound.wav" 0.4 "$sound"; done
+source "$here/listening.sh"
+family_tones "$family"
 make_tone "$session_dir/app/IMG/bravo.wav" 0.4 pack-bravo
-
-# name_of HZ: the name whose pitch HZ is, or "HZ Hz" (0 Hz: nothing heard).
-name_of() {
-    local name
-    for name in "${!tone[@]}"; do
-        if awk -v f="$1" -v t="${tone[$name]}" 'BEGIN { exit !(f >= t * 0.98 && f <= t * 1.02) }'; then
-            echo "$name"
-            return
-        fi
-    done
-    echo "$1 Hz"
-}
-# in_level LEVEL KEY: KEY is one of the level's.
-declare -A level_keys=([1]=aeiou [2]=bcdfghlmnpqrstvz [3]=0123456789)
-in_level() { [ "${#2}" = 1 ] && [[ ${level_keys[$1]} == *"$2"* ]]; }
 
 settings_file="$XDG_CONFIG_HOME/quilloro/quilloro.conf"
 # activity WORD: the grown-up's choice of activity, written whole.
@@ -64,63 +37,6 @@ activity() {
     printf '[lezione]\nattivita=%s\n' "$1" >"$settings_file.new"
     mv "$settings_file.new" "$settings_file"
 }
-
-# --- Hearing. The null sink's monitor is recorded for the whole session into
-# $heard, 44100 bytes a second; $cursor is where the sounds not yet judged
-# begin.
-heard="$session_dir/heard.raw"
-cursor=0
-
-# sounds_after BYTE: the sounds recorded from BYTE on, "START END" (bytes) a
-# line. A sound is a run of 10 ms frames louder than -26 dBFS, which ends
-# with a fifth of a second quiet (the game's sounds are a second apart at
-# least); one still going on is not listed yet.
-sounds_after() {
-    tail -c +$(($1 + 1)) "$heard" | od -An -v -t d2 -w2 | awk -v from="$1" '
-        $1 > 1638 || $1 < -1638 { loud = 1 }
-        NR % 220 == 0 {
-            frame = NR / 220 - 1
-            if (loud) { if (start == "") start = frame; last = frame }
-            else if (start != "" && frame - last >= 20) { print from + start * 440, from + (last + 1) * 440; start = "" }
-            loud = 0
-        }'
-}
-
-# next_sound [SECONDS]: waits for the next sound after the cursor (at most
-# SECONDS, wait_seconds by default) and moves the cursor past it; sets sound
-# to its name (or "none"), sound_at to when it began (seconds into the
-# recording).
-next_sound() {
-    local deadline=$((SECONDS + ${1:-$wait_seconds})) found start end
-    sound=none
-    until found=$(sounds_after "$cursor") && [ -n "$found" ]; do
-        program_died
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.2
-    done
-    read -r start end <<<"${found%%$'\n'*}"
-    tail -c +$((start + 1)) "$heard" | head -c $((end - start)) >"$session_dir/sound.raw"
-    sound=$(name_of "$(pitch_of "$session_dir/sound.raw")")
-    sound_at=$(awk -v b="$start" 'BEGIN { printf "%.2f", b / 44100 }')
-    cursor=$end
-}
-# hear [SECONDS]: the next sound that is not the question heard again (its
-# eight-second repeat may fall anywhere while the test looks at the screen).
-hear() {
-    next_sound "$@" || return 0
-    while [ "$sound" = "$asked" ]; do next_sound "$@" || return 0; done
-}
-# heard_since BYTE: the names of the sounds heard from BYTE on, in one line.
-heard_since() {
-    local start end names=()
-    while read -r start end; do
-        tail -c +$((start + 1)) "$heard" | head -c $((end - start)) >"$session_dir/sound.raw"
-        names+=("$(name_of "$(pitch_of "$session_dir/sound.raw")")")
-    done < <(sounds_after "$1")
-    echo "${names[*]}"
-}
-# recorded: how many bytes are recorded so far, at a frame's boundary.
-recorded() { local size; size=$(stat -c %s "$heard"); echo $((size - size % 440)); }
 
 # --- Seeing, on the screen (screen_probe --game): sets character (a hash of
 # the big label), cyan and grey (its pixels of each), stars (five digits, 1
@@ -149,7 +65,7 @@ shown() { echo "character ${character:0:8}, $cyan cyan and $grey grey pixels, st
 # question sets question_mark (what the label shows), level 1's text and
 # each level's.
 declare -A level_text shown_as
-asked= question_mark=
+question_mark=
 question() {
     local what="level $1, round $2"
     previous=$asked
@@ -211,8 +127,7 @@ wrong() {
 Repeat=8
 
 activity ascolta
-record_start "$heard"
-session_pids+=($record_pid)
+start_hearing
 start_program "$program"
 
 echo "--- level 1: the vowels; three misses, then the answer"
