@@ -52,15 +52,16 @@ start_hearing() {
 
 # sounds_after BYTE: the sounds recorded from BYTE on, "START END" (bytes) a
 # line. A sound is a run of 10 ms frames louder than -26 dBFS, which ends
-# with a fifth of a second quiet (the game's sounds are a second apart at
-# least); one still going on is not listed yet.
+# with half a second quiet: the game's sounds are more than a second apart,
+# and a gap in a busy machine's playback does not make two sounds of one.
+# One still going on is not listed yet.
 sounds_after() {
     tail -c +$(($1 + 1)) "$heard" | od -An -v -t d2 -w2 | awk -v from="$1" '
         $1 > 1638 || $1 < -1638 { loud = 1 }
         NR % 220 == 0 {
             frame = NR / 220 - 1
             if (loud) { if (start == "") start = frame; last = frame }
-            else if (start != "" && frame - last >= 20) { print from + start * 440, from + (last + 1) * 440; start = "" }
+            else if (start != "" && frame - last >= 50) { print from + start * 440, from + (last + 1) * 440; start = "" }
             loud = 0
         }'
 }
