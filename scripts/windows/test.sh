@@ -71,6 +71,8 @@ unit_prefix=$(mktemp -d /tmp/quilloro-wine.XXXXXX)
 bash tests/e2e/e2e.sh "$installer" windows "$zip" || status=$?
 # The grown-ups' choices, from the user's and the machine's settings files.
 bash tests/e2e/e2e.sh "$zip" windows_choices || status=$?
+# The listening game, a round answered wrong and then right, heard.
+bash tests/e2e/e2e.sh "$zip" windows_game || status=$?
 # The capture through a microphone of the session's sound server, recorded by
 # the capture test's recorder with the libraries it was built with.
 WINEPATH=$wine_path bash tests/e2e/e2e.sh "$build/tests/bin/tst_capture_wasapi/tst_capture_wasapi.exe" \

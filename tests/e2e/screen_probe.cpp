@@ -19,6 +19,11 @@
 //                                  prints where the window's check boxes are
 //                                  on the screen, "X Y" a line, top to bottom
 //                                  and left to right
+//   screen_probe --game WINDOW TOP
+//                                  what the screen shows of the listening
+//                                  game in the window, whose client area
+//                                  begins TOP pixels down: "CHARACTER CYAN
+//                                  GREY STARS LEVEL PICTURE" (see game())
 //
 // Each key is pressed a random 0 to 100 ms after the previous one reached the
 // screen, so that keys fall at every point of the compositor's frame.
@@ -27,6 +32,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -130,6 +136,88 @@ int checkBoxes(Display *display, Window window)
     return 0;
 }
 
+// A 64-bit FNV-1a hash of a rectangle's pixels, as 16 hex digits: the same
+// drawing gives the same hash.
+std::string hashOf(XImage *image, int x0, int y0, int width, int height)
+{
+    unsigned long long hash = 14695981039346656037ull;
+    for (int y = y0; y < y0 + height; ++y) {
+        for (int x = x0; x < x0 + width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y) & 0xFFFFFF;
+            for (int shift = 0; shift < 24; shift += 8) {
+                hash ^= (pixel >> shift) & 0xFF;
+                hash *= 1099511628211ull;
+            }
+        }
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", hash);
+    return text;
+}
+
+// The listening game as the screen shows it, in the window's client area
+// (the design's 517 x 554 pixels, TOP pixels down), on one line:
+//   CHARACTER  a hash of the big label's part right of the picture, where the
+//              question mark or the key's character stands
+//   CYAN GREY  how many pixels there are of the character's cyan and of the
+//              answer's grey (128, 128, 128)
+//   STARS      the five stars of the row, 1 for a gold one, 0 otherwise
+//   LEVEL      a hash of the level's text above the stars
+//   PICTURE    1 when the picture's place is lit (the key's picture shown)
+// One image of the screen, taken at once: what is printed was shown together.
+int game(Display *display, Window window, int top)
+{
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return 1;
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(display, window, attributes.root, 0, top, &x, &y, &child);
+    constexpr int Width = 517, Height = 554;
+    XImage *image = XGetImage(display, attributes.root, x, y, Width, Height, AllPlanes, ZPixmap);
+    if (!image)
+        return 1;
+    const auto rgb = [image](int px, int py) {
+        const unsigned long pixel = XGetPixel(image, px, py);
+        return std::array<int, 3>{int((pixel >> 16) & 0xFF), int((pixel >> 8) & 0xFF), int(pixel & 0xFF)};
+    };
+    // The label, right of the picture (which may be 130 pixels wide) and
+    // above the level.
+    constexpr int LabelX = 140, LabelWidth = 483 - LabelX, LabelHeight = 490;
+    long cyan = 0, grey = 0;
+    for (int py = 0; py < LabelHeight; ++py) {
+        for (int px = LabelX; px < LabelX + LabelWidth; ++px) {
+            const auto [r, g, b] = rgb(px, py);
+            cyan += r < 40 && g > 215 && b > 215;
+            grey += std::abs(r - 128) <= 6 && std::abs(g - 128) <= 6 && std::abs(b - 128) <= 6;
+        }
+    }
+    // Five stars of 24 pixels, 30 apart; a gold one is about 170 pixels of
+    // (255, 204, 0), its outline alone a few dozen of grey.
+    std::string stars;
+    for (int star = 0; star < 5; ++star) {
+        int gold = 0;
+        for (int py = 526; py < 550; ++py) {
+            for (int px = 365 + 30 * star; px < 365 + 30 * star + 24; ++px) {
+                const auto [r, g, b] = rgb(px, py);
+                gold += r > 230 && g > 180 && g < 225 && b < 40;
+            }
+        }
+        stars += gold > 60 ? '1' : '0';
+    }
+    long lit = 0;
+    for (int py = 310; py < 360; ++py) {
+        for (int px = 20; px < 70; ++px) {
+            const auto [r, g, b] = rgb(px, py);
+            lit += r + g + b > 150;
+        }
+    }
+    std::printf("%s %ld %ld %s %s %d\n", hashOf(image, LabelX, 0, LabelWidth, LabelHeight).c_str(), cyan, grey,
+                stars.c_str(), hashOf(image, 317, 498, 192, 24).c_str(), lit > 50 * 50 / 2 ? 1 : 0);
+    XDestroyImage(image);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -157,6 +245,8 @@ int main(int argc, char **argv)
     }
     if (std::string(argv[1]) == "--check-boxes" && argc == 3)
         return checkBoxes(display, std::strtoul(argv[2], nullptr, 0));
+    if (std::string(argv[1]) == "--game" && argc == 4)
+        return game(display, std::strtoul(argv[2], nullptr, 0), std::atoi(argv[3]));
     if (std::string(argv[1]) == "--frames" && argc == 3) {
         const Window root = DefaultRootWindow(display);
         XWindowAttributes attributes;

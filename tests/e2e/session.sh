@@ -306,7 +306,9 @@ loud_seconds() {
 # machine) does not move; sox's estimate over the whole recording moved 12 %.
 pitch_of() {
     local header=0
-    [ "$(head -c 4 "$1")" != RIFF ] || header=44
+    # (A raw recording may begin with silence, zero bytes, which bash would
+    # warn of in a command substitution.)
+    [ "$(head -c 4 "$1" | tr -d "\0")" != RIFF ] || header=44
     od -An -v -t d2 -w2 -j "$header" "$1" | awk '
         { x = $1; if (x > peak) peak = x }
         prev < 0 && x >= 0 {
@@ -490,6 +492,24 @@ cut_by_next_key() {
     record_stop
     check "a new key cuts the recording still playing ($(loud_seconds "$after") s of it after)" \
         eval '! above "$(loud_seconds "$after")" 0.05'
+}
+
+# wake_ups SECONDS: how often the program's threads woke in that time:
+# "WINDOW OTHERS", the window's thread and all the others. Each wake-up ends
+# in a voluntary context switch; a blinking caret alone makes ten in five
+# seconds.
+wake_ups() {
+    local before
+    before=$(woken)
+    sleep "$1"
+    join <(echo "$before") <(woken) | awk -v main="$app" '{ n[$1 == main] += $3 - $2 } END { print n[1] + 0, n[0] + 0 }'
+}
+# woken: "THREAD WAKE-UPS" a line for each of the program's threads, by id.
+woken() {
+    local task
+    for task in /proc/"$app"/task/*; do
+        echo "${task##*/} $(awk '/^voluntary_ctxt_switches:/ { print $2 }' "$task/status" 2>/dev/null)"
+    done | sort
 }
 
 # No box is open: the program shows one window only.

@@ -25,13 +25,7 @@ check "a shows its picture" picture_shown
 # makes ten in five seconds. (The sound thread may still hear from the
 # server now and then; what it costs is the benchmark's idle figure.)
 check "after its recording, the stream is corked" wait_for "$wait_seconds" quiet_stream
-# woken: "THREAD WAKE-UPS" a line for each of the program's threads, by id.
-woken() {
-    for task in /proc/"$app"/task/*; do echo "${task##*/} $(awk '/^voluntary_ctxt_switches:/ { print $2 }' "$task/status")"; done | sort
-}
-before=$(woken)
-sleep 5
-woke=$(join <(echo "$before") <(woken) | awk -v main="$app" '{ n[$1 == main] += $3 - $2 } END { print n[1] + 0, n[0] + 0 }')
+woke=$(wake_ups 5)
 check "idle for five seconds, the window's thread woke ${woke% *} times (at most 2; the others ${woke#* })" \
     test "${woke% *}" -le 2
 
