@@ -94,10 +94,10 @@ float=(-e floating-point -b 32)
 # starting at START seconds, mixed into $work/NAME.notes.wav with their peak
 # just under full scale.
 notes() {
-    local name=$1 start length sound inputs=()
+    local name=$1 note start length sound inputs=()
     shift
-    for spec in "$@"; do
-        read -r start length sound <<<"$spec"
+    for note in "$@"; do
+        read -r start length sound <<<"$note"
         # shellcheck disable=SC2086 # the synth's arguments and effects, one word each
         sox -R -D -n -r "$rate" -c 1 "${float[@]}" "$work/$name.note${#inputs[@]}.wav" \
             synth "$length" $sound pad "$start"
