@@ -10,6 +10,7 @@
 # Wayland, as an X11 and as a Wayland client, its screen read from mutter's
 # screen cast.
 build_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
+                libwayland-dev wayland-protocols qt6-base-private-dev
                 qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
                 libsndfile1-dev libpulse-dev fonts-liberation dpkg-dev file)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick sox pulseaudio pulseaudio-utils

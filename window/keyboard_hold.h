@@ -9,9 +9,10 @@ class QWidget;
 // Under the child lock, keeps the keys a toddler may press from the desktop
 // while the lesson is in front: the Super key, Alt+Tab, Alt+F4 and the rest
 // reach the program, which ignores them, instead of the window manager. On
-// X11 the keyboard is grabbed; on Windows a low-level keyboard hook swallows
-// the system's keys. Let go whenever the program is not in front (a grown-up
-// clicked elsewhere), and when the hold ends.
+// X11 the keyboard is grabbed; on Wayland the compositor is asked to keep
+// its shortcuts from the window; on Windows a low-level keyboard hook
+// swallows the system's keys. Let go whenever the program is not in front (a
+// grown-up clicked elsewhere), and when the hold ends.
 class KeyboardHold : public QObject
 {
 public:
@@ -19,14 +20,14 @@ public:
     ~KeyboardHold() override;
 
     void setEnabled(bool enabled);
-    bool isHeld() const { return m_held; }
 
-private:
     enum class Outcome {
         Held,
         Busy,        // another program holds the keyboard for now: try again
         Unavailable, // this platform offers no way: nothing to try
     };
+
+private:
     void update();
     // The platform's part.
     Outcome hold();

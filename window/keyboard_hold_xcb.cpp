@@ -2,7 +2,7 @@
 // The keyboard held on X11: the whole keyboard grabbed for the lesson's
 // window. With owner_events set, the program's own windows (a message box)
 // still get their keys as usual; nothing reaches the window manager.
-#include "keyboard_hold.h"
+#include "keyboard_hold_linux.h"
 
 #include <QGuiApplication>
 #include <QWidget>
@@ -21,12 +21,13 @@ xcb_connection_t *x11Connection()
 
 } // namespace
 
-KeyboardHold::Outcome KeyboardHold::hold()
+KeyboardHold::Outcome X11KeyboardHold::hold(QWidget *lesson)
 {
+    using Outcome = KeyboardHold::Outcome;
     xcb_connection_t *connection = x11Connection();
     if (!connection)
         return Outcome::Unavailable;
-    const auto window = xcb_window_t(m_window->winId());
+    const auto window = xcb_window_t(lesson->winId());
     xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
         connection,
         xcb_grab_keyboard(connection, 1, window, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
@@ -36,7 +37,7 @@ KeyboardHold::Outcome KeyboardHold::hold()
     return held ? Outcome::Held : Outcome::Busy;
 }
 
-void KeyboardHold::letGo()
+void X11KeyboardHold::letGo()
 {
     if (xcb_connection_t *connection = x11Connection()) {
         xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);

@@ -14,13 +14,17 @@ install_test "$@"
 build_deb "$build" "$work"
 
 # The libraries the executable links to come from dpkg-shlibdeps; the fonts
-# are used at run time and listed by hand. Debian 13 renamed some libraries
-# for 64-bit time (libqt6core6t64), so either name will do.
+# are used at run time and listed by hand, as is the very Qt release the
+# package was built with (the child lock on Wayland uses a part of Qt whose
+# binary interface changes between releases). Debian 13 renamed some
+# libraries for 64-bit time (libqt6core6t64), so either name will do.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for package in libqt6core6 libqt6gui6 libqt6widgets6 libpulse0 libsndfile1 fonts-liberation; do
     [[ ", $depends," =~ ,\ $package(t64)?[\ ,] ]] || fail "Depends lacks $package"
 done
+qt_release=$(dpkg-query -W -f='${Version}\n' 'libqt6gui6*' | grep -m1 . | sed 's/[+~-].*//')
+[[ ", $depends," == *", qt6-base-abi (= $qt_release),"* ]] || fail "Depends lacks qt6-base-abi (= $qt_release)"
 [[ $(dpkg-deb -f "$deb" Section) == education ]] || fail "Section is not education"
 ((failures == 0)) || exit 1
 
