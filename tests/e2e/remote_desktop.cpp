@@ -10,7 +10,9 @@
 // answers each with "ok" once mutter has taken it (or "error: ..."):
 //
 //   key KEY...   presses and releases each key: a character (an upper-case
-//                letter with Shift held), or Return, Escape, space
+//                letter with Shift held), or Return, Escape, space, Tab,
+//                Left, Up, Right, Down, F1 to F12; a chord is its keys joined by "+", the
+//                modifiers Super, Alt, Control and Shift first (Super+h)
 //   move X Y     moves the pointer to that point of the screen
 //   click        presses and releases the left button
 //
@@ -43,8 +45,32 @@ quint32 keysym(const QString &name)
         return 0xff1b;
     if (name == QLatin1String("space"))
         return 0x20;
+    if (name == QLatin1String("Tab"))
+        return 0xff09;
+    static const QStringList arrows = {QStringLiteral("Left"), QStringLiteral("Up"), QStringLiteral("Right"),
+                                       QStringLiteral("Down")};
+    if (arrows.contains(name))
+        return 0xff51 + arrows.indexOf(name);
+    if (name.size() >= 2 && name.at(0) == QLatin1Char('F')) {
+        const int number = name.mid(1).toInt();
+        if (number >= 1 && number <= 12)
+            return 0xffbe + number - 1;
+    }
     if (name.size() == 1 && name.at(0).unicode() > 0x20 && name.at(0).unicode() < 0x7f)
         return name.at(0).unicode();
+    return 0;
+}
+
+quint32 modifier(const QString &name)
+{
+    if (name == QLatin1String("Super"))
+        return 0xffeb;
+    if (name == QLatin1String("Alt"))
+        return 0xffe9;
+    if (name == QLatin1String("Control"))
+        return 0xffe3;
+    if (name == QLatin1String("Shift"))
+        return ShiftL;
     return 0;
 }
 
@@ -132,18 +158,36 @@ private:
         for (QString &argument : arguments)
             argument = argument.trimmed();
         if (command == QLatin1String("key")) {
-            for (const QString &name : arguments) {
-                const quint32 sym = keysym(name);
+            for (const QString &chord : arguments) {
+                QStringList names = chord.split(QLatin1Char('+'));
+                const QString name = names.takeLast();
+                // A modifier alone is a key too (Super, as a toddler presses it).
+                const quint32 sym = keysym(name) ? keysym(name) : modifier(name);
                 if (sym == 0)
                     return QStringLiteral("unknown key ") + name;
-                const bool shifted = name.size() == 1 && name.at(0).isUpper();
-                QString error = shifted ? notify("NotifyKeyboardKeysym", ShiftL, true) : QString();
+                QList<quint32> held;
+                for (const QString &m : std::as_const(names)) {
+                    if (modifier(m) == 0)
+                        return QStringLiteral("unknown modifier ") + m;
+                    held.append(modifier(m));
+                }
+                if (name.size() == 1 && name.at(0).isUpper() && !held.contains(ShiftL))
+                    held.append(ShiftL);
+                QString error;
+                for (quint32 m : std::as_const(held)) {
+                    if (error.isEmpty())
+                        error = notify("NotifyKeyboardKeysym", m, true);
+                }
                 if (error.isEmpty())
                     error = notify("NotifyKeyboardKeysym", sym, true);
                 if (error.isEmpty())
                     error = notify("NotifyKeyboardKeysym", sym, false);
-                if (error.isEmpty() && shifted)
-                    error = notify("NotifyKeyboardKeysym", ShiftL, false);
+                // Every modifier pressed is released, even after an error.
+                for (auto m = held.crbegin(); m != held.crend(); ++m) {
+                    const QString released = notify("NotifyKeyboardKeysym", *m, false);
+                    if (error.isEmpty())
+                        error = released;
+                }
                 if (!error.isEmpty())
                     return error;
             }

@@ -14,10 +14,17 @@
 # Without mutter, PipeWire, GStreamer's PipeWire source or (for wayland) Qt's
 # Wayland platform the test is skipped (77), saying why.
 #
-#   e2e.sh PROGRAM gnome_wayland x11|wayland REMOTE_DESKTOP
+# With "lock", the Wayland client under the grown-ups' child lock instead:
+# GNOME's own shortcuts reach the lesson (Super+h, which would hide the
+# window, is an h there, heard and seen), a toddler's keys leave it open and
+# in front, and the word esci ends it with status 0.
+#
+#   e2e.sh PROGRAM gnome_wayland x11|wayland REMOTE_DESKTOP [lock]
 
 client=${mode_args[0]}
 remote_desktop=${mode_args[1]}
+lock=${mode_args[2]:-}
+[ -z "$lock" ] || [ "$client" = wayland ] || { echo "the lock is tried on a Wayland client" >&2; exit 2; }
 # first_window keeps to windows that a window manager manages.
 window_manager=mutter
 screen_size=(1024 768)
@@ -153,6 +160,10 @@ answered() {
 
 # The program as the chosen client of mutter.
 install_copy "$program" "$session_dir/app" 0.25
+if [ -n "$lock" ]; then
+    mkdir -p "$XDG_CONFIG_HOME/quilloro"
+    printf '[lezione]\nblocco_bambino=true\n' >"$XDG_CONFIG_HOME/quilloro/quilloro.conf"
+fi
 export WAYLAND_DISPLAY=wayland-0
 if [ "$client" = x11 ]; then
     x_display() { sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$session_dir/wm.log" | grep .; }
@@ -176,6 +187,27 @@ else
     watch "$app"
 fi
 check "the invitation is on the screen" eval 'wait_for "$wait_seconds" new_ink none && wait_for "$wait_seconds" own_pixels_shown'
+
+if [ -n "$lock" ]; then
+    # mutter hides the window in front on Super+h; the lesson asked it to
+    # keep its shortcuts, so the h is the lesson's.
+    check "under the lock Super+h reaches the lesson: the h heard and seen with its picture" seen_and_heard Super+h
+    # What else a toddler's hands find: the window stays open and in front,
+    # its keys its own.
+    type_keys Super Alt+Tab Alt+F4 Alt+F10 Control+Alt+Left Escape Escape
+    check "after Super, Alt+Tab, Alt+F4, Alt+F10, Ctrl+Alt+Left and Escape, the next key is heard and seen" \
+        seen_and_heard k
+    before=$(light_pixels)
+    type_keys e s c i
+    check "the word esci opens the farewell box" box_opened "$before"
+    watch
+    ended() { ! kill -0 "$app" 2>/dev/null; }
+    answered ended || true
+    wait_exit "$app"
+    check "the program ends with status 0 after the farewell (got $exit_status)" test "$exit_status" = 0
+    no_stderr
+    return  # to e2e.sh, which sums the checks up
+fi
 
 ten_keys
 
