@@ -23,8 +23,11 @@ echo "Depends: $depends"
 for package in libqt6core6 libqt6gui6 libqt6widgets6 libpulse0 libsndfile1 fonts-liberation; do
     [[ ", $depends," =~ ,\ $package(t64)?[\ ,] ]] || fail "Depends lacks $package"
 done
-qt_release=$(dpkg-query -W -f='${Version}\n' 'libqt6gui6*' | grep -m1 . | sed 's/[+~-].*//')
-[[ ", $depends," == *", qt6-base-abi (= $qt_release),"* ]] || fail "Depends lacks qt6-base-abi (= $qt_release)"
+# The name Qt's core library provides for its release, "qt6-base-abi (= 6.4.2)"
+# in Debian 12 and "qt6-base-private-abi (= 6.8.2)" in Debian 13.
+qt_abi=$(dpkg-query -W -f='${Provides}\n' 'libqt6core6*' | grep -o 'qt6-base[a-z-]*-abi (= [^)]*)' | head -n 1)
+[[ -n $qt_abi ]] || fail "the installed Qt core library provides no qt6-base ABI name"
+[[ ", $depends," == *", $qt_abi,"* ]] || fail "Depends lacks $qt_abi"
 [[ $(dpkg-deb -f "$deb" Section) == education ]] || fail "Section is not education"
 ((failures == 0)) || exit 1
 
