@@ -119,8 +119,16 @@ int main(int argc, char *argv[])
     for (size_t p = 0; p < opt.programs.size(); ++p)
         results[p].name = opt.programs[p].name;
     measureStarts(driver, opt, results);
-    for (size_t p = 0; p < opt.programs.size(); ++p)
-        measure(driver, recorder, opt, opt.programs[p], results[p]);
+    // The reference and the subject side by side, so the two are compared under the same
+    // conditions; an extra alone (the raw Xlib window's stream never rests, and would
+    // keep waking the machine under the others' keys).
+    const size_t compared = opt.hasSubject ? 2 : 1;
+    std::vector<size_t> together;
+    for (size_t p = 0; p < compared; ++p)
+        together.push_back(p);
+    measure(driver, recorder, opt, together, results);
+    for (size_t p = compared; p < opt.programs.size(); ++p)
+        measure(driver, recorder, opt, {p}, results);
     printTable(opt, results);
     if (grownUps) {
         Result recorderResult;

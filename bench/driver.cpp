@@ -150,6 +150,7 @@ void Driver::focus(const Running &run)
     // Where it is now: a program may place its window again after showing it.
     m_screen.watch(a.x + a.border_width, a.y + a.border_width, a.width, a.height);
     XTestFakeMotionEvent(m_display, DefaultScreen(m_display), a.x + a.width / 2, a.y + a.height / 2, 0);
+    XRaiseWindow(m_display, run.window); // over the other programs' windows, if any
     XSetInputFocus(m_display, run.window, RevertToPointerRoot, CurrentTime);
     XSync(m_display, False);
     sleepMs(500);

@@ -36,7 +36,7 @@ public:
     Running launch(const std::string &command);
     // Ends the program (SIGTERM, then SIGKILL after 2 s) and lets the root repaint.
     void stop(Running &run);
-    // Gives the program's window the keyboard and watches it from now on.
+    // Raises the program's window, gives it the keyboard and watches it from now on.
     void focus(const Running &run);
     // Presses and releases key; returns when it was sent.
     double press(char key);

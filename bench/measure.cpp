@@ -118,54 +118,72 @@ void measureCuts(Driver &driver, Recorder &rec, const Options &opt, const Progra
 
 } // namespace
 
-void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &program, Result &result)
+void measure(Driver &driver, Recorder &rec, const Options &opt, const std::vector<size_t> &together,
+             std::vector<Result> &results)
 {
     std::vector<double> leadIn(keys.size());
     for (size_t i = 0; i < keys.size(); ++i)
         leadIn[i] = leadInMs(opt.media + "/" + keys[i] + ".wav");
 
-    // Every key, `rounds` times over: the first round is each key's first press.
-    Running run = driver.launch(program.command);
-    if (std::isnan(run.firstFrame)) {
-        std::fprintf(stderr, "%s: no window within %.0f s\n", program.name.c_str(), opt.startLimitMs / 1e3);
-        driver.stop(run);
-        return;
+    // All the programs run at once, and the rounds of keys go to each in turn:
+    // a slow spell of the machine (another process, the host) then falls on
+    // all of them alike, not on whichever program's keys came at that time.
+    std::vector<Running> runs(opt.programs.size());
+    for (const size_t p : together) {
+        runs[p] = driver.launch(opt.programs[p].command);
+        if (std::isnan(runs[p].firstFrame))
+            std::fprintf(stderr, "%s: no window within %.0f s\n", results[p].name.c_str(), opt.startLimitMs / 1e3);
     }
-    driver.focus(run);
+    // Every key, `rounds` times over: the first round is each key's first press.
     for (int round = 0; round < opt.rounds; ++round) {
-        for (size_t i = 0; i < keys.size(); ++i) {
-            waitQuiet(rec);
-            rec.forget();
-            const double shown = driver.pressAndWatch(keys[i]);
-            const double pressed = driver.lastPress();
-            const double heard = firstAudible(rec, pressed, pressed + opt.keyLimitMs);
-            result.frame.push_back(driver.firstChange());
-            result.shown.push_back(shown);
-            ++result.presses;
-            if (std::isnan(heard))
-                ++result.unheard;
-            else
-                (round == 0 ? result.soundFirst : result.soundNext).push_back(heard - pressed - leadIn[i]);
-            if (opt.verbose)
-                std::fprintf(stderr, "%s %c: first change %.1f ms, last %.1f ms, sound %.1f ms\n", program.name.c_str(),
-                             keys[i], driver.firstChange(), shown, heard - pressed - leadIn[i]);
+        for (const size_t p : together) {
+            if (std::isnan(runs[p].firstFrame))
+                continue;
+            Result &result = results[p];
+            driver.focus(runs[p]);
+            for (size_t i = 0; i < keys.size(); ++i) {
+                waitQuiet(rec);
+                rec.forget();
+                const double shown = driver.pressAndWatch(keys[i]);
+                const double pressed = driver.lastPress();
+                const double heard = firstAudible(rec, pressed, pressed + opt.keyLimitMs);
+                result.frame.push_back(driver.firstChange());
+                result.shown.push_back(shown);
+                ++result.presses;
+                if (std::isnan(heard))
+                    ++result.unheard;
+                else
+                    (round == 0 ? result.soundFirst : result.soundNext).push_back(heard - pressed - leadIn[i]);
+                if (opt.verbose)
+                    std::fprintf(stderr, "%s %c: first change %.1f ms, last %.1f ms, sound %.1f ms\n",
+                                 result.name.c_str(), keys[i], driver.firstChange(), shown,
+                                 heard - pressed - leadIn[i]);
+            }
+            std::fprintf(stderr, "%s: round %d of %d done\n", result.name.c_str(), round + 1, opt.rounds);
         }
-        std::fprintf(stderr, "%s: round %d of %d done\n", program.name.c_str(), round + 1, opt.rounds);
     }
     waitQuiet(rec);
-    result.rssMb = procField(run.pid, "status", "VmRSS:") / 1024.0;
 
-    sleepMs(1000);
-    const auto [switches0, cpu0] = switchesAndCpuMs(run.pid);
-    const double t0 = nowMs();
-    sleepMs(opt.idleSeconds * 1000);
-    const auto [switches1, cpu1] = switchesAndCpuMs(run.pid);
-    const double seconds = (nowMs() - t0) / 1e3;
-    result.wakeups = (switches1 - switches0) / seconds;
-    result.idleCpuMs = (cpu1 - cpu0) * opt.idleSeconds / seconds;
-    driver.stop(run);
+    // Memory and idle wake-ups: each program's own process, the others idle beside it.
+    for (const size_t p : together) {
+        if (std::isnan(runs[p].firstFrame))
+            continue;
+        Result &result = results[p];
+        result.rssMb = procField(runs[p].pid, "status", "VmRSS:") / 1024.0;
+        sleepMs(1000);
+        const auto [switches0, cpu0] = switchesAndCpuMs(runs[p].pid);
+        const double t0 = nowMs();
+        sleepMs(opt.idleSeconds * 1000);
+        const auto [switches1, cpu1] = switchesAndCpuMs(runs[p].pid);
+        const double seconds = (nowMs() - t0) / 1e3;
+        result.wakeups = (switches1 - switches0) / seconds;
+        result.idleCpuMs = (cpu1 - cpu0) * opt.idleSeconds / seconds;
+    }
+    for (Running &run : runs)
+        driver.stop(run);
 
-    measureCuts(driver, rec, opt, program, result);
+    for (const size_t p : together)
+        measureCuts(driver, rec, opt, opt.programs[p], results[p]);
 }
 
 void measureRecorder(Driver &driver, const Options &opt, const Program &recorder, Result &result)

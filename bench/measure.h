@@ -51,8 +51,11 @@ struct Result {
 // before every one (as root).
 void measureStarts(Driver &driver, const Options &opt, std::vector<Result> &results);
 
-// Everything else, on one run of the program and one run on the tone pack.
-void measure(Driver &driver, Recorder &rec, const Options &opt, const Program &program, Result &result);
+// Everything else, for the programs `together` (indices into opt.programs): the keys on
+// one run of each, all running at once, in rounds taken by each program in turn; then
+// each program's cuts on the tone pack.
+void measure(Driver &driver, Recorder &rec, const Options &opt, const std::vector<size_t> &together,
+             std::vector<Result> &results);
 
 // The grown-ups' recorder: opt.starts starts to its first frame, all 36 tiles in it,
 // then each key typed once to choose it (frame: the first change; shown: the last).
