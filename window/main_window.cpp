@@ -22,8 +22,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <future>
-#include <system_error>
 #include <utility>
 
 namespace {
@@ -102,11 +100,12 @@ void provideArial()
         QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
 }
 
-// The picture as the window shows it: at its logical size times the
+// The picture at path as the window shows it: at its logical size times the
 // window's scale, in the screen's own pixels, so that a picture with more
 // pixels than its logical size is drawn sharp, on the whole screen too.
-QImage shownAt(QImage image, qreal scale, qreal screenRatio)
+QImage readShown(const QString &path, QImageReader::ImageReaderError *error, qreal scale, qreal screenRatio)
 {
+    QImage image = KeyMedia::readShownPicture(path, error, scale * screenRatio);
     if (image.isNull())
         return image;
     const QSize pixels = (QSizeF(image.size()) / image.devicePixelRatio() * scale * screenRatio).toSize();
@@ -503,32 +502,23 @@ void Form1::setLabelCaption(const QString &caption)
 
 void Form1::setPictureVisible(bool visible)
 {
+    // A key's character reaches the screen before its picture box is shown.
+    // Showing a widget while the pointer is over the window makes Qt ask the
+    // X server where the pointer is (to send the box an enter event): a
+    // round trip which, on a busy machine, waits for the server's turn, and
+    // the character would wait with it. The box is still hidden here, so the
+    // new character never stands beside the previous key's picture.
+    if (visible && m_picture1->isHidden())
+        m_label1->repaint();
     m_picture1->setVisible(visible);
 }
 
 bool Form1::loadPicture(const QString &path, QString &reason)
 {
-    // The picture is decoded on another thread while the key's character
-    // goes to the screen, so the key is answered at once and the picture
-    // follows in the next frame. Its box stays hidden for that first frame:
-    // the new character never stands beside the previous key's picture.
+    // The key's character is on the screen already (setPictureVisible drew
+    // it); the picture is read now and drawn in the next frame.
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
-    const auto read = [&path, &error, scale = m_scale, screenRatio = devicePixelRatioF()] {
-        return shownAt(KeyMedia::readShownPicture(path, &error, scale * screenRatio), scale, screenRatio);
-    };
-    std::future<QImage> reading;
-    try {
-        reading = std::async(std::launch::async, read);
-    } catch (const std::system_error &) {
-        // No thread to be had: the picture is read here, after the frame.
-        reading = std::async(std::launch::deferred, read);
-    }
-    const bool visible = m_picture1->isVisible();
-    m_picture1->hide();
-    m_label1->repaint();
-    m_picture1->setVisible(visible);
-
-    const QImage shown = reading.get();
+    const QImage shown = readShown(path, &error, m_scale, devicePixelRatioF());
     if (shown.isNull()) {
         reason = KeyMedia::pictureProblem(path, error);
         return false;
@@ -543,10 +533,7 @@ void Form1::showPicture()
 {
     // Read again at the new scale (the window changed between a window and
     // the whole screen); a picture gone meanwhile stays as it was.
-    const qreal screenRatio = devicePixelRatioF();
-    if (const QImage shown =
-            shownAt(KeyMedia::readShownPicture(m_picturePath, nullptr, m_scale * screenRatio), m_scale, screenRatio);
-        !shown.isNull())
+    if (const QImage shown = readShown(m_picturePath, nullptr, m_scale, devicePixelRatioF()); !shown.isNull())
         setShownPicture(shown);
 }
 
