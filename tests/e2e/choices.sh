@@ -27,13 +27,19 @@ drawn_in() {
 taller() { awk -v f="$1" -v a="${2#* }" -v b="${3#* }" 'BEGIN { exit !(b >= f * a) }'; }
 
 # choose N: clicks the recorder's Nth check box (1 capitals, 2 whole screen,
-# 3 lock), where a person would, and waits until the recorder saved it.
+# 3 lock), where a person would, and waits until the recorder saved it. The
+# window manager raises the recorder a moment after it gives it the keyboard;
+# on a busy machine a click at once can land on the lesson still above it, so
+# the click waits until the recorder is the window under the pointer.
 choose() {
     focus_window "$rwin" || return 1
     : >"$log"
-    xdotool mousemove ${boxes[$(($1 - 1))]} click 1
+    xdotool mousemove ${boxes[$(($1 - 1))]} || return 1
+    wait_for "$wait_seconds" under_pointer "$rwin" || { echo "the recorder is not under the pointer"; return 1; }
+    xdotool click 1
     said "Scelta salvata"
 }
+under_pointer() { [ "$(xdotool getmouselocation --shell 2>/dev/null | sed -n 's/^WINDOW=//p')" = "$1" ]; }
 lesson_front() { focus_window "$win"; }
 
 install_copy "$program" "$session_dir/app" 0.25
