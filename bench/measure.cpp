@@ -135,8 +135,11 @@ void measure(Driver &driver, Recorder &rec, const Options &opt, const std::vecto
             std::fprintf(stderr, "%s: no window within %.0f s\n", results[p].name.c_str(), opt.startLimitMs / 1e3);
     }
     // Every key, `rounds` times over: the first round is each key's first press.
+    // Which program takes its round first turns with each round, so that none
+    // always meets the machine just after the keys' pause.
     for (int round = 0; round < opt.rounds; ++round) {
-        for (const size_t p : together) {
+        for (size_t turn = 0; turn < together.size(); ++turn) {
+            const size_t p = together[(turn + size_t(round)) % together.size()];
             if (std::isnan(runs[p].firstFrame))
                 continue;
             Result &result = results[p];

@@ -138,7 +138,8 @@ void printTable(const Options &opt, const std::vector<Result> &results)
         std::printf("%s|\n", line.c_str());
     }
     std::printf("\n%d starts per program, and %zu from a cold page cache; %d presses of each of the 36 keys "
-                "(the reference and the subject running side by side, each round of 36 taken by each in turn; "
+                "(the reference and the subject running side by side, each round of 36 taken by each in turn, "
+                "the first turn passing from one to the other; "
                 "key → frame and key → last change over all %zu presses, "
                 "key → sound split into the first press of each key and the later ones); %d cuts; idle over %.0f s. "
                 "Sound times run from the key to the first sample above -40 dBFS arriving from the null sink's "
