@@ -43,16 +43,20 @@ void sayGoodbye(WindowOperations &window)
 
 void showPicture(WindowOperations &window, const QString &picture)
 {
-    window.setPictureVisible(true);
-    QString reason;
-    if (!window.loadPicture(picture, reason)) {
-        // A damaged or missing picture must not end a child's lesson: the
-        // recording is already playing, so hide the previous key's picture,
-        // tell the grown-up which file is at fault, and carry on.
-        window.setPictureVisible(false);
-        window.showMessage(QStringLiteral("Non riesco a mostrare l'immagine\n%1\n\n%2").arg(picture, reason),
-                           PictureErrorTitle, MessageIcon::Critical);
-    }
+    // The picture follows its character: reading it takes a few milliseconds
+    // of the machine, which the compositor needs for the character first.
+    window.afterCaptionShown([&window, picture] {
+        window.setPictureVisible(true);
+        QString reason;
+        if (!window.loadPicture(picture, reason)) {
+            // A damaged or missing picture must not end a child's lesson: the
+            // recording is already playing, so hide the previous key's picture,
+            // tell the grown-up which file is at fault, and carry on.
+            window.setPictureVisible(false);
+            window.showMessage(QStringLiteral("Non riesco a mostrare l'immagine\n%1\n\n%2").arg(picture, reason),
+                               PictureErrorTitle, MessageIcon::Critical);
+        }
+    });
 }
 
 } // namespace Lesson

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+
 // The icons a message box can carry; each answers one kind of message.
 enum class MessageIcon {
     Exclamation, // the farewell
@@ -23,7 +25,13 @@ public:
     virtual void setLabelFontSize(float points) = 0;
     virtual void focusKeyBox() = 0;
     virtual void setLabelCaption(const QString &caption) = 0;
+    // Hiding the box also drops a picture still waiting to be shown.
     virtual void setPictureVisible(bool visible) = 0;
+    // Runs then a moment after the caption just set is drawn: long enough
+    // for a compositor to put the character on the screen with the machine to
+    // itself, short enough that what then shows makes the compositor's next
+    // frame. A later call replaces a then still waiting.
+    virtual void afterCaptionShown(std::function<void()> then) = 0;
     // Loads the picture file into the picture box, replacing the one shown.
     // On failure returns false, leaves the box as it was and sets reason to a
     // short Italian explanation for the person in front of the screen.

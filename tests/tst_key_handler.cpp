@@ -16,6 +16,7 @@ public:
     void focusKeyBox() override { calls << QStringLiteral("focus"); }
     void setLabelCaption(const QString &caption) override { calls << u"caption "_s + caption; }
     void setPictureVisible(bool visible) override { calls << (visible ? u"show"_s : u"hide"_s); }
+    void afterCaptionShown(std::function<void()> then) override { then(); }
     bool loadPicture(const QString &path, QString &reason) override
     {
         calls << u"load "_s + path;

@@ -30,6 +30,7 @@ public:
     void focusKeyBox() override {}
     void setLabelCaption(const QString &text) override { caption = text; }
     void setPictureVisible(bool visible) override { pictureShown = visible; }
+    void afterCaptionShown(std::function<void()> then) override { then(); }
     bool loadPicture(const QString &path, QString &reason) override
     {
         picture = QFileInfo(path).completeBaseName();

@@ -184,6 +184,12 @@ Form1::Form1(QWidget *parent)
     createControls();
     createMenus();
     m_keyboardHold = new KeyboardHold(this);
+    m_captionShown.setSingleShot(true);
+    m_captionShown.setTimerType(Qt::PreciseTimer);
+    connect(&m_captionShown, &QTimer::timeout, this, [this] {
+        if (const auto then = std::exchange(m_afterCaption, nullptr); then && !m_ending)
+            then();
+    });
     m_gameWait.setSingleShot(true);
     connect(&m_gameWait, &QTimer::timeout, this, [this] {
         if (m_game && !m_ending)
@@ -498,24 +504,44 @@ void Form1::focusKeyBox()
 void Form1::setLabelCaption(const QString &caption)
 {
     m_label1->setText(caption);
+    // A key's character reaches the screen at once, before its recording is
+    // opened (the first time, decoded) and before its picture box is shown.
+    // Showing a widget while the pointer is over the window makes Qt ask the
+    // X server where the pointer is (to send the box an enter event): a
+    // round trip which, on a busy machine, waits for the server's turn, and
+    // the character would wait with it. Only while no picture is shown, so
+    // that a new character never stands beside the previous key's picture.
+    if (m_picture1->isHidden())
+        m_label1->repaint();
 }
 
 void Form1::setPictureVisible(bool visible)
 {
-    // A key's character reaches the screen before its picture box is shown.
-    // Showing a widget while the pointer is over the window makes Qt ask the
-    // X server where the pointer is (to send the box an enter event): a
-    // round trip which, on a busy machine, waits for the server's turn, and
-    // the character would wait with it. The box is still hidden here, so the
-    // new character never stands beside the previous key's picture.
-    if (visible && m_picture1->isHidden())
-        m_label1->repaint();
+    if (!visible)
+        dropPictureToCome();
     m_picture1->setVisible(visible);
+}
+
+void Form1::dropPictureToCome()
+{
+    m_captionShown.stop();
+    m_afterCaption = nullptr;
+}
+
+void Form1::afterCaptionShown(std::function<void()> then)
+{
+    // Half a refresh of the screen: a compositor draws the character's frame
+    // meanwhile, and a picture read then (a few milliseconds) is ready for
+    // its next frame. Where nothing composites, the picture comes as soon
+    // after its character all the same, within one refresh.
+    const qreal hz = screen() && screen()->refreshRate() >= 1 ? screen()->refreshRate() : 60;
+    m_afterCaption = std::move(then);
+    m_captionShown.start(std::clamp(qRound(500 / hz), 1, 20));
 }
 
 bool Form1::loadPicture(const QString &path, QString &reason)
 {
-    // The key's character is on the screen already (setPictureVisible drew
+    // The key's character is on the screen already (setLabelCaption drew
     // it); the picture is read now and drawn in the next frame.
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
     const QImage shown = readShown(path, &error, m_scale, devicePixelRatioF());
@@ -551,7 +577,7 @@ void Form1::widenPictureFrame()
     // from the X server's damage reports. GNOME's (mutter) asks for them by
     // bounding box: the server reports a drawing only when it grows the box
     // of what was drawn since the compositor last took the window's pixels.
-    // The picture comes a millisecond after its character, inside the
+    // The picture comes moments after its character, inside the
     // label's box, which the compositor may not have taken yet: then nothing
     // is reported, and the picture never reaches the screen. One pixel of
     // the ground below the label, drawn with the picture, takes its frame
@@ -567,6 +593,8 @@ QString Form1::programFolder() const
 
 void Form1::showMessage(const QString &text, const QString &title, MessageIcon icon)
 {
+    // Nothing comes up behind a box: the farewell after a quick last key.
+    dropPictureToCome();
     QMessageBox::Icon boxIcon = QMessageBox::Warning;
     switch (icon) {
     case MessageIcon::Exclamation:

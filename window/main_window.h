@@ -37,6 +37,8 @@ public:
     QWidget *starRow() const;
     // The listening game, while it is the activity chosen.
     const ListenGame *game() const { return m_game.get(); }
+    // A key's picture follows its character a moment later: true until then.
+    bool pictureToCome() const { return m_captionShown.isActive(); }
 
     // Follows the grown-ups' choices, at start and whenever they change: the
     // lesson open on the screen changes at once, without a restart.
@@ -56,6 +58,7 @@ private:
     void keyPress(const QString &text);
     void startSound();
     void widenPictureFrame();
+    void dropPictureToCome();
     void layOut();
     float invitationPoints() const;
     QString invitation() const;
@@ -68,6 +71,7 @@ private:
     void focusKeyBox() override;
     void setLabelCaption(const QString &caption) override;
     void setPictureVisible(bool visible) override;
+    void afterCaptionShown(std::function<void()> then) override;
     bool loadPicture(const QString &path, QString &reason) override;
     QString programFolder() const override;
     void showMessage(const QString &text, const QString &title, MessageIcon icon) override;
@@ -92,6 +96,8 @@ private:
     LessonChoices m_choices;
     std::unique_ptr<ListenGame> m_game;
     QTimer m_gameWait;
+    QTimer m_captionShown;
+    std::function<void()> m_afterCaption;
     bool m_fullScreen = false;
     qreal m_scale = 1;
     QPoint m_origin;
