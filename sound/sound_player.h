@@ -51,6 +51,9 @@ public:
     SoundPlayer &operator=(const SoundPlayer &) = delete;
 
     void play(const QString &path);
+    // Decodes the recording at path and keeps it, as its first play() would,
+    // so that play() then starts it without decoding it.
+    void prepare(const QString &path);
 
 private:
     struct Private;

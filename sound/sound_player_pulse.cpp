@@ -243,6 +243,11 @@ SoundPlayer::~SoundPlayer()
     PulseSession::endLoop(d->loop, [this] { d->dropContext(); });
 }
 
+void SoundPlayer::prepare(const QString &path)
+{
+    d->cache.clipFor(path);
+}
+
 void SoundPlayer::play(const QString &path)
 {
     if (!d->loop)

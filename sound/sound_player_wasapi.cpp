@@ -230,6 +230,11 @@ SoundPlayer::~SoundPlayer()
     }
 }
 
+void SoundPlayer::prepare(const QString &path)
+{
+    d->cache.clipFor(path);
+}
+
 void SoundPlayer::play(const QString &path)
 {
     if (!d->thread.joinable())

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main_window.h"
 #include "keyboard_hold.h"
+#include "keys.h"
+#include "media_lookup.h"
 #include "picture_reader.h"
 
 #include <QAction>
@@ -190,6 +192,19 @@ Form1::Form1(QWidget *parent)
         if (const auto then = std::exchange(m_afterCaption, nullptr); then && !m_ending)
             then();
     });
+    // The keys' recordings are decoded ahead, one at each turn of the event
+    // loop once the window is up: a key's first press then spends nothing on
+    // decoding while its character is put on the screen, where a compositor
+    // wants the machine.
+    m_prepareSounds.setInterval(0);
+    connect(&m_prepareSounds, &QTimer::timeout, this, [this] {
+        if (m_prepared >= KeyMedia::Keys.size()) {
+            m_prepareSounds.stop();
+            return;
+        }
+        const QString key(QChar(KeyMedia::Keys[m_prepared++].key));
+        m_sound->prepare(KeyMedia::findMediaFile(programFolder(), key, u".wav"));
+    });
     m_gameWait.setSingleShot(true);
     connect(&m_gameWait, &QTimer::timeout, this, [this] {
         if (m_game && !m_ending)
@@ -309,6 +324,7 @@ bool Form1::event(QEvent *event)
             setWindowIcon(QIcon(QStringLiteral(":/icons/quilloro-48.png")));
             centralWidget()->setCursor(QCursor(QPixmap(QStringLiteral(":/icons/pointer-32.png")), 0, 0));
             startSound();
+            m_prepareSounds.start();
         },
         Qt::QueuedConnection);
     return handled;

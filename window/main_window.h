@@ -97,6 +97,8 @@ private:
     std::unique_ptr<ListenGame> m_game;
     QTimer m_gameWait;
     QTimer m_captionShown;
+    QTimer m_prepareSounds;
+    size_t m_prepared = 0; // how many of the keys' recordings are decoded ahead
     std::function<void()> m_afterCaption;
     bool m_fullScreen = false;
     qreal m_scale = 1;
