@@ -79,6 +79,8 @@ private slots:
     void otherKeys();
     void damagedMedia_data();
     void damagedMedia();
+    void pictureReplaced_data();
+    void pictureReplaced();
     void focusOnPicture();
     void escapeEndsTheProgram();
     void capitals();
@@ -326,6 +328,52 @@ void TestForm1::damagedMedia()
     typeText(m_form->text1(), u"b"_s);
     QVERIFY(m_form->picture1()->isVisible());
     QCOMPARE(m_form->picture1()->size(), QSize(202, 152));
+}
+
+void TestForm1::pictureReplaced_data()
+{
+    QTest::addColumn<QByteArray>("content"); // what replaces the picture once shown
+    QTest::addColumn<bool>("missing");
+    QTest::addColumn<QSize>("box");      // the picture's box then
+    QTest::addColumn<QString>("reason"); // or the error box's last line
+
+    // clang-format off
+    QTest::newRow("another picture") << picture(QSize(160, 120), 200) << false << QSize(162, 122) << "";
+    QTest::newRow("removed")         << QByteArray() << true << QSize() << "Il file non esiste.";
+    QTest::newRow("not an image")    << QByteArray("just words, no picture") << false << QSize()
+                                     << "Il file non contiene un'immagine riconosciuta.";
+    // clang-format on
+}
+
+void TestForm1::pictureReplaced()
+{
+    // The grown-ups' recorder replaces a key's picture while the lesson runs:
+    // the key pressed again shows what the file holds now.
+    QFETCH(QByteArray, content);
+    QFETCH(bool, missing);
+    QFETCH(QSize, box);
+    QFETCH(QString, reason);
+
+    const QString path = imgDir() + u"/z.jpg"_s;
+    QVERIFY(m_media.put(u"z.jpg"_s, picture(QSize(60, 60), 60)));
+    typeText(m_form->text1(), u"z"_s);
+    QCOMPARE(m_form->picture1()->size(), QSize(62, 62));
+
+    QFile::remove(path);
+    if (!missing)
+        QVERIFY(writeFile(path, content));
+    BoxAnswerer answerer;
+    typeText(m_form->text1(), u"a"_s);
+    typeText(m_form->text1(), u"z"_s);
+    if (reason.isEmpty()) {
+        QVERIFY(answerer.boxes.isEmpty());
+        QVERIFY(m_form->picture1()->isVisible());
+        QCOMPARE(m_form->picture1()->size(), box);
+    } else {
+        QVERIFY(!m_form->picture1()->isVisible());
+        QCOMPARE(answerer.boxes.size(), 1);
+        QVERIFY2(answerer.boxes.at(0).text.endsWith(reason), qPrintable(answerer.boxes.at(0).text));
+    }
 }
 
 void TestForm1::focusOnPicture()

@@ -192,18 +192,20 @@ Form1::Form1(QWidget *parent)
         if (const auto then = std::exchange(m_afterCaption, nullptr); then && !m_ending)
             then();
     });
-    // The keys' recordings are decoded ahead, one at each turn of the event
-    // loop once the window is up: a key's first press then spends nothing on
-    // decoding while its character is put on the screen, where a compositor
-    // wants the machine.
-    m_prepareSounds.setInterval(0);
-    connect(&m_prepareSounds, &QTimer::timeout, this, [this] {
-        if (m_prepared >= KeyMedia::Keys.size()) {
-            m_prepareSounds.stop();
+    // The keys' recordings and pictures are read ahead, a key at each turn
+    // of the event loop once the window is up: a key's first press then
+    // spends nothing on decoding while its character is put on the screen,
+    // where a compositor wants the machine, nor while the compositor draws
+    // the next frame with its picture.
+    m_prepareKeys.setInterval(0);
+    connect(&m_prepareKeys, &QTimer::timeout, this, [this] {
+        if (m_preparedKeys >= KeyMedia::Keys.size()) {
+            m_prepareKeys.stop();
             return;
         }
-        const QString key(QChar(KeyMedia::Keys[m_prepared++].key));
+        const QString key(QChar(KeyMedia::Keys[m_preparedKeys++].key));
         m_sound->prepare(KeyMedia::findMediaFile(programFolder(), key, u".wav"));
+        shownPicture(KeyMedia::findMediaFile(programFolder(), key, u".jpg"), nullptr);
     });
     m_gameWait.setSingleShot(true);
     connect(&m_gameWait, &QTimer::timeout, this, [this] {
@@ -324,7 +326,7 @@ bool Form1::event(QEvent *event)
             setWindowIcon(QIcon(QStringLiteral(":/icons/quilloro-48.png")));
             centralWidget()->setCursor(QCursor(QPixmap(QStringLiteral(":/icons/pointer-32.png")), 0, 0));
             startSound();
-            m_prepareSounds.start();
+            m_prepareKeys.start();
         },
         Qt::QueuedConnection);
     return handled;
@@ -558,9 +560,9 @@ void Form1::afterCaptionShown(std::function<void()> then)
 bool Form1::loadPicture(const QString &path, QString &reason)
 {
     // The key's character is on the screen already (setLabelCaption drew
-    // it); the picture is read now and drawn in the next frame.
+    // it); the picture, read ahead or now, is drawn in the next frame.
     QImageReader::ImageReaderError error = QImageReader::UnknownError;
-    const QImage shown = readShown(path, &error, m_scale, devicePixelRatioF());
+    const QPixmap shown = shownPicture(path, &error);
     if (shown.isNull()) {
         reason = KeyMedia::pictureProblem(path, error);
         return false;
@@ -575,15 +577,38 @@ void Form1::showPicture()
 {
     // Read again at the new scale (the window changed between a window and
     // the whole screen); a picture gone meanwhile stays as it was.
-    if (const QImage shown = readShown(m_picturePath, nullptr, m_scale, devicePixelRatioF()); !shown.isNull())
+    if (const QPixmap shown = shownPicture(m_picturePath, nullptr); !shown.isNull())
         setShownPicture(shown);
 }
 
-void Form1::setShownPicture(const QImage &shown)
+QPixmap Form1::shownPicture(const QString &path, QImageReader::ImageReaderError *error)
+{
+    // Kept as shown: the key pressed again shows it without reading it. A
+    // picture replaced while the program runs (the grown-ups' recorder) is
+    // read again, and so is every picture once the window's scale changed.
+    const QFileInfo file(path);
+    const qint64 size = file.exists() ? file.size() : -1;
+    const QDateTime modified = size >= 0 ? file.lastModified() : QDateTime();
+    const qreal screenRatio = devicePixelRatioF();
+    if (const ShownPicture *kept = m_shownPictures.object(path); kept && kept->size == size
+        && kept->modified == modified && kept->scale == m_scale && kept->screenRatio == screenRatio)
+        return kept->pixmap;
+    const QImage shown = readShown(path, error, m_scale, screenRatio);
+    if (shown.isNull()) {
+        m_shownPictures.remove(path);
+        return {};
+    }
+    const QPixmap pixmap = QPixmap::fromImage(shown);
+    m_shownPictures.insert(path, new ShownPicture{size, modified, m_scale, screenRatio, pixmap},
+                           std::max<qsizetype>(1, shown.sizeInBytes() / 1024));
+    return pixmap;
+}
+
+void Form1::setShownPicture(const QPixmap &shown)
 {
     // The box takes the size of each picture, so the whole picture is seen.
     const int frame = 2 * m_picture1->frameWidth();
-    m_picture1->setPixmap(QPixmap::fromImage(shown));
+    m_picture1->setPixmap(shown);
     m_picture1->resize(shown.size() / shown.devicePixelRatio() + QSize(frame, frame));
 }
 

@@ -6,7 +6,11 @@
 #include "listen_game.h"
 #include "sound_player.h"
 
+#include <QCache>
+#include <QDateTime>
+#include <QImageReader>
 #include <QMainWindow>
+#include <QPixmap>
 #include <QTimer>
 
 #include <memory>
@@ -64,7 +68,8 @@ private:
     QString invitation() const;
     void setActivity(KeyMedia::Activity activity);
     void showPicture();
-    void setShownPicture(const QImage &shown);
+    QPixmap shownPicture(const QString &path, QImageReader::ImageReaderError *error);
+    void setShownPicture(const QPixmap &shown);
 
     // WindowOperations
     void setLabelFontSize(float points) override;
@@ -97,8 +102,19 @@ private:
     std::unique_ptr<ListenGame> m_game;
     QTimer m_gameWait;
     QTimer m_captionShown;
-    QTimer m_prepareSounds;
-    size_t m_prepared = 0; // how many of the keys' recordings are decoded ahead
+    QTimer m_prepareKeys;
+    size_t m_preparedKeys = 0; // how many keys' recording and picture are read ahead
+    // A picture as shown, at the window's scale, with the file's size and
+    // time it was read at.
+    struct ShownPicture
+    {
+        qint64 size;
+        QDateTime modified;
+        qreal scale;
+        qreal screenRatio;
+        QPixmap pixmap;
+    };
+    QCache<QString, ShownPicture> m_shownPictures{64 * 1024}; // KiB
     std::function<void()> m_afterCaption;
     bool m_fullScreen = false;
     qreal m_scale = 1;
